@@ -1,0 +1,189 @@
+#include "app/setup_description.h"
+
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string TempPath(const std::string& name)
+{
+    return ::testing::TempDir() + "kelvra_setupdesc_" + name;
+}
+
+std::string WriteFile(const std::string& name, const std::string& bytes)
+{
+    const std::string path = TempPath(name);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    EXPECT_NE(f, nullptr) << path;
+    if (f) {
+        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+        std::fclose(f);
+    }
+    return path;
+}
+
+struct Outcome {
+    std::string name;
+    std::string title;
+    SetupDescriptionEnd end;
+};
+
+// Starts from the values the main dialog has before reading: "Kelvra" and an
+// empty title.
+Outcome ParseWithMode(const std::string& path, const char* mode)
+{
+    Outcome o{"Kelvra", "", SetupDescriptionEnd::kNotOpened};
+    std::FILE* f = std::fopen(path.c_str(), mode);
+    EXPECT_NE(f, nullptr) << path;
+    if (!f) return o;
+    o.end = ParseSetupDescription(f, o.name, o.title);
+    std::fclose(f);
+    return o;
+}
+
+struct Case {
+    const char* what;
+    std::string file;
+    std::string name;
+    std::string title;
+    SetupDescriptionEnd end;
+};
+
+const std::string kLong4095(4095, 'x');
+const std::string kLong4096(4096, 'x');
+constexpr SetupDescriptionEnd kEof = SetupDescriptionEnd::kEndOfFile;
+constexpr SetupDescriptionEnd kTooLong = SetupDescriptionEnd::kLineTooLong;
+
+const Case kCases[] = {
+    {"empty file", "", "Kelvra", "", kEof},
+    {"later line wins, keys ignore case", "Name=Alpha\nname = Beta\n", "Beta", "", kEof},
+    {"upper-case keys", "NAME=Upper\nTITLE=Caps\n", "Upper", "Caps", kEof},
+    {"spaces trimmed around key and value, kept inside", "  Title =  Line One  \n", "Kelvra", "Line One", kEof},
+    {"tab before = makes another key", "Name\t=Alpha\n", "Kelvra", "", kEof},
+    {"tabs in the value stay", "Name=\tTab\tIn\t \n", "\tTab\tIn\t", "", kEof},
+    {"comment at column 0", "//Name=Alpha\nTitle=T\n", "Kelvra", "T", kEof},
+    {"indented // is no comment and matches nothing", "  //Name=Alpha\n", "Kelvra", "", kEof},
+    {"value holds further =", "Name=A=B\n", "A=B", "", kEof},
+    {"escaped = stays in the key", "Na\\=me=X\n", "Kelvra", "", kEof},
+    {"escaped = only: key without value", "Name\\=X\n", "Kelvra", "", kEof},
+    {"backslashes and = in the value", "Name=C:\\Dir\\=x\n", "C:\\Dir\\=x", "", kEof},
+    {"bare key sets empty", "Title=T\nName\nTitle\n", "", "", kEof},
+    {"key with = and nothing sets empty", "Name=\n", "", "", kEof},
+    {"key with = and spaces sets empty", "Name =   \n", "", "", kEof},
+    {"empty key ignored", "=Alpha\n", "Kelvra", "", kEof},
+    {"CRLF like LF", "Name=Alpha\r\nTitle=Line One\r\n", "Alpha", "Line One", kEof},
+    {"CRLF, bare key", "Title=T\r\nName\r\n", "", "T", kEof},
+    {"lone CR inside a line stays", "Name=A\rB\n", "A\rB", "", kEof},
+    {"only the CR right before LF is dropped", "Name=A\r\r\n", "A\r", "", kEof},
+    {"last line without line end", "Title=X\nName=Last", "Last", "X", kEof},
+    {"blank and space-only lines skipped", "\n   \n\r\nName=B\n\n", "B", "", kEof},
+    {"section headers are keys without value", "[Setup]\nName=Sectioned\n", "Sectioned", "", kEof},
+    {"other keys ignored", "Names=X\nNam=Y\nTitles=Z\n", "Kelvra", "", kEof},
+    {"byte-order mark is part of the key", "\xEF\xBB\xBFName=Bom\n", "Kelvra", "", kEof},
+    {"ANSI bytes taken as they are", "Name=\xBF\xC6\xC1\xA6\n", "\xBF\xC6\xC1\xA6", "", kEof},
+    {"4095 characters fit", "Name=Early\nTitle=" + kLong4095.substr(6) + "\nName=Late\n", "Late",
+     kLong4095.substr(6), kEof},
+    {"4095 characters and CRLF fit", "Title=" + kLong4095.substr(6) + "\r\nName=Late\r\n", "Late",
+     kLong4095.substr(6), kEof},
+    {"4095 characters at the end without line end", "Name=" + kLong4095.substr(5), kLong4095.substr(5), "",
+     kEof},
+    {"4096 characters stop the reading", "Name=Early\nTitle=T\n" + kLong4096 + "\nName=Late\nTitle=U\n",
+     "Early", "T", kTooLong},
+    {"a 4096-character entry is not applied", "Name=Early\nName=" + kLong4096.substr(5) + "\nTitle=U\n",
+     "Early", "", kTooLong},
+    {"4096 characters as the last line", "Name=Early\n" + kLong4096, "Early", "", kTooLong},
+    {"4095 characters and a lone CR are too long", "Name=Early\n" + kLong4095 + "\rx\nName=Late\n",
+     "Early", "", kTooLong},
+};
+
+} // namespace
+
+// Binary and text streams give the same values (under Windows "r" is text
+// mode, where the runtime drops the CR itself).
+TEST(ParseSetupDescription, Cases)
+{
+    for (const char* mode : {"rb", "r"}) {
+        for (const Case& c : kCases) {
+            const std::string path = WriteFile("case.ini", c.file);
+            const Outcome o = ParseWithMode(path, mode);
+            EXPECT_EQ(o.name, c.name) << c.what << " (" << mode << ")";
+            EXPECT_EQ(o.title, c.title) << c.what << " (" << mode << ")";
+            EXPECT_EQ(o.end, c.end) << c.what << " (" << mode << ")";
+        }
+    }
+    std::remove(TempPath("case.ini").c_str());
+}
+
+TEST(LoadSetupDescription, ReadsFileAndLeavesValuesWithoutOne)
+{
+    const std::string path = WriteFile("load.ini", "Name=Loaded\r\nTitle=Kelvra Marking 5\r\n");
+    std::string name = "Kelvra", title;
+    EXPECT_EQ(LoadSetupDescription(path, name, title), SetupDescriptionEnd::kEndOfFile);
+    EXPECT_EQ(name, "Loaded");
+    EXPECT_EQ(title, "Kelvra Marking 5");
+    std::remove(path.c_str());
+
+    name = "Kelvra";
+    title.clear();
+    EXPECT_EQ(LoadSetupDescription(path, name, title), SetupDescriptionEnd::kNotOpened);
+    EXPECT_EQ(name, "Kelvra");
+    EXPECT_EQ(title, "");
+    EXPECT_EQ(LoadSetupDescription("", name, title), SetupDescriptionEnd::kNotOpened);
+    EXPECT_EQ(name, "Kelvra");
+}
+
+// The file is taken byte for byte: 0x1A is a character, not an end of file.
+TEST(LoadSetupDescription, ControlZIsAnOrdinaryByte)
+{
+    const std::string path = WriteFile("ctrlz.ini", "Title=a\x1A" "b\nName=After\n");
+    std::string name = "Kelvra", title;
+    EXPECT_EQ(LoadSetupDescription(path, name, title), SetupDescriptionEnd::kEndOfFile);
+    EXPECT_EQ(title, "a\x1A" "b");
+    EXPECT_EQ(name, "After");
+    std::remove(path.c_str());
+}
+
+// A stream that cannot be read ends the reading at once, with no endless
+// loop, and leaves the values alone.
+TEST(ParseSetupDescription, ReadErrorStops)
+{
+    const std::string path = TempPath("writeonly.ini");
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::string name = "Kelvra", title = "kept";
+    EXPECT_EQ(ParseSetupDescription(f, name, title), SetupDescriptionEnd::kReadError);
+    EXPECT_EQ(name, "Kelvra");
+    EXPECT_EQ(title, "kept");
+    std::fclose(f);
+    std::remove(path.c_str());
+}
+
+TEST(SetupDescriptionPath, CutAfterLastDotThenIni)
+{
+    const struct {
+        const char* program;
+        const char* ini;
+    } cases[] = {
+        {"C:\\Media\\Setup.exe", "C:\\Media\\Setup.ini"},
+        {"C:\\Media\\Install.exe", "C:\\Media\\Install.ini"},
+        {"D:\\Release.2\\Setup", "D:\\Release.ini"},
+        {"D:\\Setup", "D:\\Setupini"},
+        {"D:\\Setup.tar.exe", "D:\\Setup.tar.ini"},
+        {"D:\\Setup.", "D:\\Setup.ini"},
+        {".", ".ini"},
+        {"", "ini"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SetupDescriptionPath(c.program), c.ini) << c.program;
+}
+
+// GetModuleFileNameA answers the buffer size when it had to cut the path.
+TEST(ProgramPathIsWhole, FullBufferCountsAsNotObtained)
+{
+    const struct {
+        unsigned long returned;
+        bool whole;
+    } cases[] = {{0, false}, {1, true}, {12, true}, {259, true}, {260, false}};
+    for (const auto& c : cases) EXPECT_EQ(ProgramPathIsWhole(c.returned, 260), c.whole) << c.returned;
+}
