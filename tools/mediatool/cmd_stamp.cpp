@@ -1,0 +1,156 @@
+#include "tools/mediatool/cmd_stamp.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "media/digest.h"
+#include "media/stream64.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string Hex(const unsigned char* d, std::size_t n)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) {
+        s += kDigits[d[i] >> 4];
+        s += kDigits[d[i] & 0x0F];
+    }
+    return s;
+}
+
+int Refuse(const char* command, const std::string& file, const std::string& reason)
+{
+    std::fprintf(stderr, "mediatool %s: %s: %s\n", command, file.c_str(), reason.c_str());
+    return kExitRefused;
+}
+
+int Usage(const char* command, const char* problem)
+{
+    std::fprintf(stderr, "mediatool %s: %s (see 'mediatool %s --help')\n", command, problem, command);
+    return kExitUsage;
+}
+
+// Splits FILE from the options; answers false with a message on misuse.
+bool ParseArgs(const char* command, const Args& args, bool allowAppend, std::string& file, bool& append,
+               int& status)
+{
+    append = false;
+    file.clear();
+    for (const std::string& a : args) {
+        if (allowAppend && a == "--append") {
+            append = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            status = Usage(command, ("unknown option '" + a + "'").c_str());
+            return false;
+        } else if (file.empty() && !a.empty()) {
+            file = a;
+        } else {
+            status = Usage(command, a.empty() ? "empty file name" : "one FILE only");
+            return false;
+        }
+    }
+    if (file.empty()) {
+        status = Usage(command, "FILE missing");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int RunStamp(const Args& args)
+{
+    std::string file;
+    bool append = false;
+    int status = kExitOk;
+    if (!ParseArgs("stamp", args, true, file, append, status)) return status;
+
+    FilePtr f(std::fopen(file.c_str(), "r+b"));
+    if (!f) return Refuse("stamp", file, std::string("cannot open for writing: ") + std::strerror(errno));
+
+    const std::int64_t size = StreamSize64(f.get());
+    if (size < 0) return Refuse("stamp", file, "cannot take its size");
+    if (!append && size < kTrailerSize)
+        return Refuse("stamp", file,
+                      "shorter than 512 bytes, no trailer to hold the stamp in place (use --append)");
+
+    // In place the last 512 bytes are the trailer; appended, the whole file
+    // becomes the body of a new one.
+    const std::int64_t bodyLength = append ? size : size - kTrailerSize;
+    unsigned char digest[kStampSize];
+    if (!DigestStreamBody(f.get(), bodyLength, digest)) return Refuse("stamp", file, "read error");
+
+    bool written;
+    if (append) {
+        unsigned char trailer[kTrailerSize] = {};
+        std::memcpy(trailer + kStampOffset, digest, kStampSize);
+        written = StreamSeek64(f.get(), 0, SEEK_END) == 0 &&
+                  std::fwrite(trailer, 1, sizeof trailer, f.get()) == sizeof trailer;
+    } else {
+        written = StreamSeek64(f.get(), bodyLength + kStampOffset, SEEK_SET) == 0 &&
+                  std::fwrite(digest, 1, kStampSize, f.get()) == kStampSize;
+    }
+    written = std::fflush(f.get()) == 0 && written;
+    const bool closed = std::fclose(f.release()) == 0;
+    if (!written || !closed) return Refuse("stamp", file, std::string("write failed: ") + std::strerror(errno));
+
+    // Read back through setup's own check, so that a file changed meanwhile
+    // is not reported as stamped.
+    const DigestVerdict v = VerifyFileDigest(file.c_str());
+    if (v != DigestVerdict::kAccepted)
+        return Refuse("stamp", file, std::string("stamp written but not accepted: ") + DigestVerdictText(v));
+
+    std::printf("%s: stamped %s, digest %s\n", file.c_str(), append ? "with an appended trailer" : "in place",
+                Hex(digest, kStampSize).c_str());
+    return kExitOk;
+}
+
+void HelpStamp()
+{
+    std::printf(
+        "usage: mediatool stamp FILE [--append]\n\n"
+        "Writes the digest stamp that setup needs to use FILE (Splash.bmp).\n"
+        "The stamp is the MD5 of everything before the last 512 bytes (the\n"
+        "trailer) and three fixed salts, stored at trailer offset 158.\n\n"
+        "  (default)  in place: FILE keeps its size; the 16 bytes at 354 bytes\n"
+        "             before its end are overwritten. FILE must have at least\n"
+        "             512 bytes. In a picture this changes 16 bytes of pixels.\n"
+        "  --append   adds a 512-byte trailer holding the stamp; the existing\n"
+        "             bytes stay untouched.\n\n"
+        "Exit status: 0 stamped, 1 refused (unreadable, too short, write failed),\n"
+        "2 usage error.\n");
+}
+
+int RunCheckStamp(const Args& args)
+{
+    std::string file;
+    bool append = false;
+    int status = kExitOk;
+    if (!ParseArgs("check-stamp", args, false, file, append, status)) return status;
+
+    const DigestVerdict v = VerifyFileDigest(file.c_str());
+    if (v == DigestVerdict::kAccepted) {
+        std::printf("%s: accepted: %s\n", file.c_str(), DigestVerdictText(v));
+        return kExitOk;
+    }
+    std::printf("%s: refused: %s\n", file.c_str(), DigestVerdictText(v));
+    return kExitRefused;
+}
+
+void HelpCheckStamp()
+{
+    std::printf(
+        "usage: mediatool check-stamp FILE\n\n"
+        "Tells whether setup would accept FILE as a stamped splash picture,\n"
+        "with the same check setup runs.\n\n"
+        "Exit status: 0 accepted, 1 refused, 2 usage error.\n");
+}
