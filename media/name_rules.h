@@ -1,0 +1,53 @@
+// Which record names may be written below the install folder.
+//
+// The name is judged as text, character by character in its ANSI code page,
+// never through the file system: a name is refused when it could leave the
+// install folder, or when Windows would quietly write another file than the
+// one it names (trailing dots and spaces are stripped, device names open
+// devices, "a:b" opens a stream).
+#ifndef KELVRA_MEDIA_NAME_RULES_H
+#define KELVRA_MEDIA_NAME_RULES_H
+
+#include <cstddef>
+#include <string>
+
+#include "app/codepage.h"
+
+enum class NameError {
+    kNone,
+    kEmpty,
+    kTooLong,              // more than 259 bytes
+    kControlCharacter,     // 0x00-0x1F or 0x7F
+    kLeadingSeparator,     // starts with a backslash or slash
+    kDrive,                // "C:..."
+    kColon,                // ':' anywhere else (alternate data stream)
+    kSlash,                // only the backslash separates levels
+    kReservedCharacter,    // < > " | ? *
+    kBrokenCharacter,      // ends with a lead byte that has no trail byte
+    kEmptyLevel,           // doubled or trailing backslash
+    kParentStep,           // a ".." level
+    kTrailingDotOrSpace,   // a level ending in '.' or ' ' ("." included)
+    kReservedDevice,       // CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9, LPT1-9
+};
+
+const char* DescribeNameError(NameError e);
+
+// Judges `length` bytes of a record name.
+NameError CheckName(const char* name, std::size_t length, const LeadBytes& lb);
+inline NameError CheckName(const std::string& name, const LeadBytes& lb)
+{
+    return CheckName(name.data(), name.size(), lb);
+}
+
+// Whether one folder or file name (no separators) is a device name in any
+// letter case, with or without an extension.
+bool IsReservedDeviceName(const std::string& level, const LeadBytes& lb);
+
+// Number of characters in a narrow text: a lead byte and its trail byte
+// count once. Windows' 260-character path limit counts characters.
+std::size_t CharCount(const std::string& s, const LeadBytes& lb);
+
+// A path with this many characters still fits MAX_PATH with its zero.
+constexpr std::size_t kMaxPathChars = 259;
+
+#endif
