@@ -111,7 +111,7 @@ bool CheckFileDigest(const char* path)
 const char* DigestVerdictText(DigestVerdict v)
 {
     switch (v) {
-    case DigestVerdict::kAccepted: return "stamp accepted";
+    case DigestVerdict::kAccepted: return "stamp matches the contents";
     case DigestVerdict::kEmptyPath: return "empty path";
     case DigestVerdict::kCannotOpen: return "cannot open the file";
     case DigestVerdict::kTooShort: return "file shorter than 174 bytes, stamp cannot be read whole";

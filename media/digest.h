@@ -31,7 +31,7 @@ DigestVerdict VerifyFileDigest(const char* path);
 // digest in all 16 bytes. Never throws, never reports.
 bool CheckFileDigest(const char* path);
 
-// Short English reason for a verdict ("stamp accepted", "stamp does not
+// Short English reason for a verdict ("stamp matches the contents", "stamp does not
 // match", ...).
 const char* DigestVerdictText(DigestVerdict v);
 
