@@ -1,0 +1,105 @@
+#include "app/strings.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "app/module.h"
+#include "app/text_replace.h"
+
+namespace {
+
+// String tables are stored in blocks of 16 entries, each a 16-bit length in
+// UTF-16 units followed by that many units.
+bool FindStringEntry(UINT id, const WCHAR*& text, int& length)
+{
+    const HINSTANCE module = g_Module.GetResourceInstance();
+    const LPCSTR block = MAKEINTRESOURCEA(id / 16 + 1);
+    HRSRC res = ::FindResourceExA(module, reinterpret_cast<LPCSTR>(RT_STRING), block,
+                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+    if (!res) res = ::FindResourceA(module, block, reinterpret_cast<LPCSTR>(RT_STRING));
+    if (!res) return false;
+    HGLOBAL global = ::LoadResource(module, res);
+    if (!global) return false;
+    const WCHAR* p = static_cast<const WCHAR*>(::LockResource(global));
+    const DWORD size = ::SizeofResource(module, res);
+    if (!p) return false;
+
+    const WCHAR* const end = p + size / sizeof(WCHAR);
+    for (UINT i = 0; i < id % 16; ++i) {
+        if (p >= end) return false;
+        const UINT n = *p;
+        if (n >= static_cast<UINT>(end - p)) return false;
+        p += 1 + n;
+    }
+    if (p >= end) return false;
+    const UINT n = *p;
+    if (n == 0 || n >= static_cast<UINT>(end - p)) return false;
+    text = p + 1;
+    length = static_cast<int>(n);
+    return true;
+}
+
+} // namespace
+
+UINT TextCodePage()
+{
+    // The platform test is made once and kept for the rest of the run.
+    static const bool modernNt = [] {
+        OSVERSIONINFOA vi{};
+        vi.dwOSVersionInfoSize = sizeof vi;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        if (!::GetVersionExA(&vi)) return false;
+#pragma GCC diagnostic pop
+        return vi.dwPlatformId == VER_PLATFORM_WIN32_NT && vi.dwMajorVersion >= 5;
+    }();
+    if (modernNt) return CP_THREAD_ACP;
+
+    char buf[8] = {};
+    if (::GetLocaleInfoA(::GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, buf, sizeof buf)) {
+        const UINT cp = static_cast<UINT>(std::strtoul(buf, nullptr, 10));
+        if (cp) return cp;
+    }
+    return ::GetACP();
+}
+
+void LoadText(std::string& target, UINT id)
+{
+    const WCHAR* text = nullptr;
+    int length = 0;
+    if (!FindStringEntry(id, text, length)) return;
+
+    const UINT cp = TextCodePage();
+    const int narrow = ::WideCharToMultiByte(cp, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (narrow <= 0) {
+        target.clear();
+        return;
+    }
+    std::string out(static_cast<std::size_t>(narrow), '\0');
+    if (::WideCharToMultiByte(cp, 0, text, length, &out[0], narrow, nullptr, nullptr) != narrow) {
+        target.clear();
+        return;
+    }
+    target.swap(out);
+}
+
+LeadBytes SystemLeadBytes(UINT codePage)
+{
+    LeadBytes lb;
+    CPINFO info{};
+    if (!::GetCPInfo(codePage, &info)) return lb;
+    for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i]; i += 2)
+        lb.SetRange(info.LeadByte[i], info.LeadByte[i + 1]);
+    return lb;
+}
+
+int Replace(std::string& text, const std::string& oldText, const std::string& newText)
+{
+    return Replace(text, oldText, newText, SystemLeadBytes(TextCodePage()));
+}
+
+void LoadTextWithName(std::string& target, UINT id, const std::string& name)
+{
+    LoadText(target, id);
+    Replace(target, "%s", name);
+}

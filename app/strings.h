@@ -1,0 +1,28 @@
+// Localised texts from the program's string table.
+#ifndef KELVRA_APP_STRINGS_H
+#define KELVRA_APP_STRINGS_H
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/codepage.h"
+
+// Replaces `target` with the text of `id` in the language the platform picks
+// for the user interface, as narrow text of the thread's ANSI code page.
+// An id without a text leaves `target` exactly as it was.
+void LoadText(std::string& target, UINT id);
+
+// The ANSI code page that LoadText converts to.
+UINT TextCodePage();
+
+// Lead bytes of a Windows code page, as the system knows them.
+LeadBytes SystemLeadBytes(UINT codePage);
+
+// Replace() in the code page of the loaded texts.
+int Replace(std::string& text, const std::string& oldText, const std::string& newText);
+
+// LoadText into `target`, then every "%s" replaced by `name`.
+void LoadTextWithName(std::string& target, UINT id, const std::string& name);
+
+#endif

@@ -1,0 +1,75 @@
+# Sourced with the root folder as argument: sets up the environment of the
+# private Wine prefix under it (creating the prefix and a virtual display
+# when needed) and starts a persistent wineserver.
+kelvra_root=$1
+export WINEPREFIX="$kelvra_root/prefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d${KELVRA_EXTRA_DLLOVERRIDES:+;$KELVRA_EXTRA_DLLOVERRIDES}"
+# Nothing may land in the real user's home, desktop or menus.
+export HOME="$kelvra_root/home"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
+export LANG="${LANG:-en_US.UTF-8}"
+unset LC_ALL LANGUAGE
+mkdir -p "$HOME"
+
+kelvra_lock() { exec 9>"$kelvra_root/.lock"; flock 9; }
+kelvra_unlock() { flock -u 9; exec 9>&-; }
+
+kelvra_make_prefix() {
+    [ -f "$WINEPREFIX/.kelvra-ready" ] && return 0
+    echo "wine-run: creating the Wine prefix in $WINEPREFIX (once)" >&2
+    rm -rf "$WINEPREFIX"
+    wineboot -i >"$kelvra_root/wineboot.log" 2>&1 </dev/null
+    wineserver -w
+    cat >"$kelvra_root/settings.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+REG
+    wine regedit /S "$kelvra_root/settings.reg" >>"$kelvra_root/wineboot.log" 2>&1 </dev/null
+    wineserver -w
+    # The profile folders link into $HOME; make them real folders of the prefix.
+    local d
+    for d in "$WINEPREFIX"/drive_c/users/*/*; do
+        if [ -L "$d" ]; then rm -f "$d"; mkdir -p "$d"; fi
+    done
+    touch "$WINEPREFIX/.kelvra-ready"
+}
+
+kelvra_start_display() {
+    [ -n "${DISPLAY:-}" ] && return 0
+    local f="$kelvra_root/xvfb.display" n pid
+    if [ -f "$f" ]; then
+        read -r n pid <"$f"
+        if kill -0 "$pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+            export DISPLAY=":$n"; return 0
+        fi
+    fi
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$kelvra_root/xvfb.log" 2>&1 </dev/null &
+        pid=$!
+        for _ in $(seq 1 100); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        if [ -e "/tmp/.X11-unix/X$n" ]; then
+            echo "$n $pid" >"$f"
+            export DISPLAY=":$n"; return 0
+        fi
+    done
+    echo "wine-run: could not start Xvfb" >&2
+    return 1
+}
+
+kelvra_lock
+kelvra_start_display
+kelvra_make_prefix
+wineserver -p60 >/dev/null 2>&1 </dev/null
+kelvra_unlock

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds both trees and runs every test: natively, and under Wine in a
+# private prefix on a virtual display. Exits non-zero on any failure.
+set -uo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")"
+
+./scripts/install-deps.sh || { echo "test.sh: installing dependencies failed" >&2; exit 1; }
+
+jobs=$(nproc 2>/dev/null || echo 2)
+status=0
+step() { echo "== $*"; "$@" || { echo "test.sh: failed: $*" >&2; status=1; }; }
+
+step cmake --preset native >/dev/null
+step cmake --build --preset native -j"$jobs"
+step cmake --preset win32 >/dev/null
+step cmake --build --preset win32 -j"$jobs"
+[ $status -eq 0 ] || exit $status
+
+# A short fuzzing run of every target: any finding fails.
+if [ -x scripts/fuzz.sh ]; then
+  for target in $(scripts/fuzz.sh --list 2>/dev/null); do
+    step scripts/fuzz.sh "$target" "${KELVRA_FUZZ_SECONDS:-20}"
+  done
+fi
+
+step ctest --preset native -j"$jobs"
+# Last: its summary closes the output.
+step ctest --preset win32 -j"$jobs"
+exit $status

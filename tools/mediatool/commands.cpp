@@ -1,0 +1,17 @@
+#include "tools/mediatool/commands.h"
+#include "tools/mediatool/cmd_stamp.h"
+#include "tools/mediatool/cmd_package.h"
+
+// Each command lives in its own cmd_*.cpp; add its row here.
+const std::vector<Command>& Commands()
+{
+    static const std::vector<Command> table = {
+        {"pack", "pack a folder tree into a setup package (Setup.pkg)", RunPack, HelpPack},
+        {"list", "list the records of a setup package", RunList, HelpList},
+        {"unpack", "extract a setup package into a folder as setup would", RunUnpack, HelpUnpack},
+        {"verify", "check a setup package whole, against a folder or a manifest", RunVerify, HelpVerify},
+        {"stamp", "write the digest stamp setup needs to show a splash picture", RunStamp, HelpStamp},
+        {"check-stamp", "tell whether setup accepts a file's digest stamp", RunCheckStamp, HelpCheckStamp},
+    };
+    return table;
+}

@@ -1,0 +1,145 @@
+#include "ui/main_dlg.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "app/strings.h"
+#include "ui/center_window.h"
+
+namespace {
+
+const char kDefaultName[] = "Kelvra";
+const char kFallbackProgramFiles[] = "C:\\Program Files";
+const DWORD kSplashMilliseconds = 2000;
+const int kProgressRange = 800;
+
+// The item list that the folder browser hands back.
+class ItemIdList {
+public:
+    explicit ItemIdList(LPITEMIDLIST p) : p_(p) {}
+    ItemIdList(const ItemIdList&) = delete;
+    ItemIdList& operator=(const ItemIdList&) = delete;
+    ~ItemIdList() { ::CoTaskMemFree(p_); }
+    LPITEMIDLIST get() const { return p_; }
+private:
+    LPITEMIDLIST p_;
+};
+
+} // namespace
+
+BOOL CMainDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& result)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        result = OnInitDialog();
+        return TRUE;
+    case WM_COMMAND:
+        if (CommandId(wParam) == IDCANCEL) {
+            result = OnCancel();
+            return TRUE;
+        }
+        if (CommandId(wParam) == IDC_BROWSE && CommandCode(wParam) == BN_CLICKED) {
+            result = OnBrowse();
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+LRESULT CMainDlg::OnInitDialog()
+{
+    CenterWindow(m_hWnd);
+    SetIcons();
+    RegisterWithLoop();
+
+    progress_ = GetDlgItem(IDC_PROGRESS);
+    ::SendMessageA(progress_, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressRange));
+    ::SendMessageA(progress_, PBM_SETSTEP, 1, 0);
+
+    name_ = kDefaultName;
+    FillTexts();
+    ProposeInstallFolder();
+
+    // The splash window stays up this long while the dialog prepares itself.
+    ::Sleep(kSplashMilliseconds);
+    return TRUE;
+}
+
+void CMainDlg::SetIcons()
+{
+    const HINSTANCE inst = g_Module.GetResourceInstance();
+    bigIcon_.reset(static_cast<HICON>(::LoadImageA(inst, MAKEINTRESOURCEA(IDI_KELVRA), IMAGE_ICON,
+        ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR)));
+    smallIcon_.reset(static_cast<HICON>(::LoadImageA(inst, MAKEINTRESOURCEA(IDI_KELVRA), IMAGE_ICON,
+        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR)));
+    if (bigIcon_) ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    if (smallIcon_) ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+}
+
+void CMainDlg::RegisterWithLoop()
+{
+    CMessageLoop* loop = g_Module.GetMessageLoop();
+    if (!loop) return;
+    loop->AddMessageFilter(this);
+    loop->AddIdleHandler(this);
+}
+
+void CMainDlg::FillTexts()
+{
+    // One working text for all steps: an id without a text passes on the
+    // previous step's text.
+    static const struct { UINT text; int control; } kTexts[] = {
+        {IDS_MAIN_INTRO, IDC_INTRO},
+        {IDS_FOLDER_PROMPT, IDC_FOLDER_PROMPT},
+        {IDS_WIZARD_TITLE, IDC_FOOTER},
+    };
+    std::string text;
+    for (const auto& t : kTexts) {
+        LoadTextWithName(text, t.text, name_);
+        if (HWND control = GetDlgItem(t.control)) ::SetWindowTextA(control, text.c_str());
+    }
+    ::SetWindowTextA(m_hWnd, text.c_str());
+}
+
+void CMainDlg::ProposeInstallFolder()
+{
+    char folder[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE) || !folder[0])
+        lstrcpynA(folder, kFallbackProgramFiles, MAX_PATH);
+    const std::string proposal = std::string(folder) + "\\" + name_;
+    ::SetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, proposal.c_str());
+}
+
+LRESULT CMainDlg::OnCancel()
+{
+    progress_ = nullptr;
+    ::DestroyWindow(m_hWnd);
+    ::PostQuitMessage(1);
+    return 0;
+}
+
+LRESULT CMainDlg::OnBrowse()
+{
+    BROWSEINFOA info{};
+    info.hwndOwner = m_hWnd;
+    info.lpszTitle = "";
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    ItemIdList item(::SHBrowseForFolderA(&info));
+    if (!item.get()) return 0;
+
+    char path[MAX_PATH] = {};
+    if (::SHGetPathFromIDListA(item.get(), path)) ::SetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, path);
+    return 0;
+}
+
+BOOL CMainDlg::PreTranslateMessage(MSG* msg)
+{
+    return ::IsDialogMessageA(m_hWnd, msg);
+}
+
+BOOL CMainDlg::OnIdle()
+{
+    return FALSE;
+}

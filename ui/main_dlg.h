@@ -1,0 +1,47 @@
+// The main wizard dialog: introduction, install folder, install button.
+#ifndef KELVRA_UI_MAIN_DLG_H
+#define KELVRA_UI_MAIN_DLG_H
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/module.h"
+#include "res/resource.h"
+#include "ui/dialog.h"
+#include "ui/gdi.h"
+
+class CMainDlg : public CDialogBase, public CMessageFilter, public CIdleHandler {
+public:
+    enum { IDD = IDD_MAIN };
+
+    CMainDlg() : CDialogBase(IDD) {}
+
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL OnIdle() override;
+
+    const std::string& Name() const { return name_; }
+    const std::string& Title() const { return title_; }
+
+protected:
+    BOOL ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                              LRESULT& result) override;
+
+private:
+    LRESULT OnInitDialog();
+    LRESULT OnCancel();
+    LRESULT OnBrowse();
+
+    void SetIcons();
+    void RegisterWithLoop();
+    void FillTexts();
+    void ProposeInstallFolder();
+
+    std::string name_;
+    std::string title_;
+    HWND progress_ = nullptr;
+    IconHandle bigIcon_;
+    IconHandle smallIcon_;
+};
+
+#endif
