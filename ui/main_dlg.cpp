@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "app/setup_description.h"
 #include "app/strings.h"
 #include "ui/center_window.h"
 
@@ -59,6 +60,7 @@ LRESULT CMainDlg::OnInitDialog()
     ::SendMessageA(progress_, PBM_SETSTEP, 1, 0);
 
     name_ = kDefaultName;
+    ReadSetupDescription();
     FillTexts();
     ProposeInstallFolder();
 
@@ -84,6 +86,16 @@ void CMainDlg::RegisterWithLoop()
     if (!loop) return;
     loop->AddMessageFilter(this);
     loop->AddIdleHandler(this);
+}
+
+// Name and Title from the .ini named after the program, when there is one.
+void CMainDlg::ReadSetupDescription()
+{
+    char path[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameA(g_Module.GetInstance(), path, MAX_PATH);
+    // A path that fills the buffer may be cut: it would name another file.
+    if (n == 0 || !ProgramPathIsWhole(n, MAX_PATH)) return;
+    LoadSetupDescription(SetupDescriptionPath(path), name_, title_);
 }
 
 void CMainDlg::FillTexts()

@@ -34,6 +34,7 @@ private:
 
     void SetIcons();
     void RegisterWithLoop();
+    void ReadSetupDescription();
     void FillTexts();
     void ProposeInstallFolder();
 
