@@ -1,0 +1,126 @@
+// mediatool list: the records of a package.
+#include <cstdio>
+
+#include "tools/mediatool/cmd_package.h"
+#include "tools/mediatool/package_io.h"
+
+namespace {
+
+const char kCmd[] = "list";
+
+class Lister : public RecordVisitor {
+public:
+    Lister(bool json, unsigned cp) : json_(json), cp_(cp) {}
+    void Record(const RecordInfo& info) override
+    {
+        ++records_;
+        bytes_ += info.size;
+        if (info.nameError != NameError::kNone) ++refused_;
+        const std::string name = DisplayName(info.name, cp_);
+        if (json_) {
+            std::printf("%s\n    {\"offset\": %u, \"size\": %u, \"name\": %s", records_ > 1 ? "," : "",
+                        info.offset, info.size, JsonString(name).c_str());
+            if (info.nameError != NameError::kNone)
+                std::printf(", \"refused\": %s", JsonString(DescribeNameError(info.nameError)).c_str());
+            std::printf("}");
+        } else {
+            std::printf("%10u  %10u  %s", info.offset, info.size, name.c_str());
+            if (info.nameError != NameError::kNone)
+                std::printf("    <- refused by setup: %s", DescribeNameError(info.nameError));
+            std::printf("\n");
+        }
+    }
+    std::uint64_t records_ = 0;
+    std::uint64_t bytes_ = 0;
+    std::uint64_t refused_ = 0;
+
+private:
+    bool json_;
+    unsigned cp_;
+};
+
+} // namespace
+
+void HelpList()
+{
+    std::printf(
+        "usage: mediatool list PACKAGE [--json] [--codepage N]\n\n"
+        "Lists each record's offset, data size and name (converted from the code\n"
+        "page for display), then the totals. A broken package is listed up to the\n"
+        "break and then reported with the offset; names that setup would refuse are\n"
+        "marked.\n\n"
+        "  --json          one JSON object: records, totals, whether the package is\n"
+        "                  whole, and where it breaks\n"
+        "  --codepage N    the code page of the names (default 936)\n\n"
+        "Exit status: 0 listed and sound, 1 broken package or refused names,\n"
+        "2 usage error.\n");
+}
+
+int RunList(const Args& args)
+{
+    bool json = false, havePackage = false;
+    fs::path package;
+    unsigned cp = kDefaultCodePage;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--json") {
+            json = true;
+        } else if (a == "--codepage") {
+            if (i + 1 >= args.size() || !ParseCodePage(args[i + 1], cp))
+                return UsageError(kCmd, std::string("--codepage takes one of ") + SupportedCodePages()),
+                       kExitUsage;
+            ++i;
+        } else if (!a.empty() && a[0] == '-') {
+            return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
+        } else if (!havePackage) {
+            package = ArgPath(a);
+            havePackage = true;
+        } else {
+            return UsageError(kCmd, "unexpected argument '" + a + "'"), kExitUsage;
+        }
+    }
+    if (!havePackage) return UsageError(kCmd, "no package named"), kExitUsage;
+    PrepareConsole();
+
+    std::uint64_t size = 0;
+    if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
+    File f(package, "rb");
+    if (!f) return Refuse(kCmd, PathText(package), "cannot be opened"), kExitRefused;
+    std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
+    FileSource source(f.get());
+
+    if (json)
+        std::printf("{\n  \"package\": %s,\n  \"codepage\": %u,\n  \"size\": %llu,\n  \"records\": [",
+                    JsonString(PathText(package)).c_str(), cp, static_cast<unsigned long long>(size));
+    else
+        std::printf("%10s  %10s  %s\n", "offset", "size", "name");
+    Lister lister(json, cp);
+    const WalkResult r = WalkPackage(source, static_cast<std::uint32_t>(size), cp, lister);
+    const bool whole = r.error == PackageError::kNone;
+    if (json) {
+        std::printf("%s],\n  \"files\": %llu,\n  \"bytes\": %llu,\n  \"refused_names\": %llu,\n"
+                    "  \"complete\": %s,\n  \"error\": ",
+                    lister.records_ ? "\n  " : "", static_cast<unsigned long long>(lister.records_),
+                    static_cast<unsigned long long>(lister.bytes_),
+                    static_cast<unsigned long long>(lister.refused_), whole ? "true" : "false");
+        if (whole)
+            std::printf("null\n}\n");
+        else
+            std::printf("{\"offset\": %u, \"reason\": %s}\n}\n", r.offset,
+                        JsonString(DescribePackageError(r.error)).c_str());
+    } else {
+        std::printf("%llu files, %llu bytes of data, package %llu bytes\n",
+                    static_cast<unsigned long long>(lister.records_),
+                    static_cast<unsigned long long>(lister.bytes_), static_cast<unsigned long long>(size));
+    }
+    if (!whole) {
+        Refuse(kCmd, PathText(package), DescribeBreak(r, cp));
+        return kExitRefused;
+    }
+    if (lister.refused_) {
+        Refuse(kCmd, PathText(package),
+               std::to_string(lister.refused_) + " record names would be refused by setup");
+        return kExitRefused;
+    }
+    return kExitOk;
+}

@@ -1,0 +1,326 @@
+// mediatool pack: a folder tree into Setup.pkg.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "media/name_rules.h"
+#include "media/package_format.h"
+#include "media/sha256.h"
+#include "tools/mediatool/cmd_package.h"
+#include "tools/mediatool/package_io.h"
+
+namespace {
+
+const char kCmd[] = "pack";
+// More refusals than this are counted, not listed.
+const std::size_t kMaxListedRefusals = 20;
+
+struct Entry {
+    std::string name;   // in the target code page, backslashes between levels
+    fs::path path;
+    std::uint64_t size = 0;
+};
+
+struct Refusal {
+    std::string what;
+    std::string why;
+};
+
+// ASCII letters folded to upper case, trail bytes left alone: Windows
+// treats names that differ only so as one file.
+std::string FoldCase(const std::string& name, const LeadBytes& lb)
+{
+    std::string s = name;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (lb.IsLead(static_cast<unsigned char>(s[i]))) {
+            ++i;
+            continue;
+        }
+        if (s[i] >= 'a' && s[i] <= 'z') s[i] = static_cast<char>(s[i] - 'a' + 'A');
+    }
+    return s;
+}
+
+bool SameFile(const fs::path& a, const fs::path& b)
+{
+    std::error_code ec;
+    return fs::exists(b, ec) && fs::equivalent(a, b, ec);
+}
+
+// The record name for a path below the packed folder, or a refusal.
+bool EncodeName(const fs::path& relative, unsigned cp, const LeadBytes& lb, std::string& name,
+                std::string& why)
+{
+    name.clear();
+    for (const fs::path& level : relative) {
+#ifndef _WIN32
+        if (level.native().find('\\') != std::string::npos) {
+            why = "the name contains a backslash, which Windows would take as a folder separator";
+            return false;
+        }
+#endif
+        std::string encoded;
+        if (!LevelToCodePage(level, cp, encoded)) {
+            why = "the name cannot be written in code page " + std::to_string(cp);
+            return false;
+        }
+        if (!name.empty()) name += '\\';
+        name += encoded;
+    }
+    if (name.size() > kMaxNameLength) {
+        why = "the name takes " + std::to_string(name.size()) + " bytes in code page " + std::to_string(cp) +
+              "; at most 259 fit";
+        return false;
+    }
+    const NameError e = CheckName(name, lb);
+    if (e != NameError::kNone) {
+        why = DescribeNameError(e);
+        return false;
+    }
+    return true;
+}
+
+void RemoveQuietly(const fs::path& p)
+{
+    std::error_code ec;
+    fs::remove(p, ec);
+}
+
+} // namespace
+
+void HelpPack()
+{
+    std::printf(
+        "usage: mediatool pack DIR -o PACKAGE [--codepage N] [--manifest FILE] [--skip-empty-dirs]\n\n"
+        "Packs every regular file below DIR into a setup package, each named by its\n"
+        "path relative to DIR with backslashes, in the byte order of the encoded\n"
+        "names, so the same tree always gives the same package.\n\n"
+        "  -o, --output PACKAGE  the package to write (usually Setup.pkg)\n"
+        "  --codepage N          the installer's ANSI code page for the names\n"
+        "                        (default 936; also %s)\n"
+        "  --manifest FILE       also write a manifest: each record's name, size and\n"
+        "                        SHA-256, and the package's size and SHA-256\n"
+        "  --skip-empty-dirs     leave out empty folders instead of refusing them\n\n"
+        "Refused, with the file and the reason: names that cannot be converted, that\n"
+        "take more than 259 bytes, or that setup would refuse (drives, '..', ':',\n"
+        "device names, trailing dots or spaces, control characters); files of 2^31\n"
+        "bytes or more; packages that would reach 2^31 bytes; names that differ only\n"
+        "in letter case; empty folders, which a package cannot hold.\n\n"
+        "Exit status: 0 packed, 1 input refused, 2 usage error.\n",
+        SupportedCodePages());
+}
+
+int RunPack(const Args& args)
+{
+    fs::path dir, out, manifestPath;
+    bool haveDir = false, haveOut = false, skipEmpty = false;
+    unsigned cp = kDefaultCodePage;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "-o" || a == "--output") {
+            if (!hasValue) return UsageError(kCmd, a + " needs a file"), kExitUsage;
+            out = ArgPath(args[++i]);
+            haveOut = true;
+        } else if (a == "--codepage") {
+            if (!hasValue || !ParseCodePage(args[i + 1], cp))
+                return UsageError(kCmd, std::string("--codepage takes one of ") + SupportedCodePages()),
+                       kExitUsage;
+            ++i;
+        } else if (a == "--manifest") {
+            if (!hasValue) return UsageError(kCmd, "--manifest needs a file"), kExitUsage;
+            manifestPath = ArgPath(args[++i]);
+        } else if (a == "--skip-empty-dirs") {
+            skipEmpty = true;
+        } else if (!a.empty() && a[0] == '-') {
+            return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
+        } else if (!haveDir) {
+            dir = ArgPath(a);
+            haveDir = true;
+        } else {
+            return UsageError(kCmd, "unexpected argument '" + a + "'"), kExitUsage;
+        }
+    }
+    if (!haveDir) return UsageError(kCmd, "no folder to pack"), kExitUsage;
+    if (!haveOut) return UsageError(kCmd, "no package named (-o PACKAGE)"), kExitUsage;
+    PrepareConsole();
+
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        Refuse(kCmd, PathText(dir), "no such folder");
+        return kExitRefused;
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    const LeadBytes lb = LeadBytes::ForCodePage(cp);
+    std::vector<Entry> entries;
+    std::vector<Refusal> refusals;
+    std::vector<fs::path> emptyDirs;
+
+    fs::recursive_directory_iterator it(dir, ec), end;
+    if (ec) {
+        Refuse(kCmd, PathText(dir), "cannot be read: " + ec.message());
+        return kExitRefused;
+    }
+    for (; it != end; it.increment(ec)) {
+        if (ec) break;
+        const fs::path path = it->path();
+        const fs::path relative = path.lexically_relative(dir);
+        if (SameFile(path, out) || (!manifestPath.empty() && SameFile(path, manifestPath))) continue;
+        const fs::file_status link = it->symlink_status(ec);
+        if (fs::is_directory(link)) {
+            if (fs::is_empty(path, ec)) emptyDirs.push_back(relative);
+            continue;
+        }
+        const fs::file_status target = it->status(ec);
+        if (!fs::is_regular_file(target)) {
+            std::string why = "not a regular file";
+            if (fs::is_symlink(link))
+                why = fs::is_directory(target) ? "a link to a folder; links to folders are not followed"
+                                               : "a link that leads to no file";
+            refusals.push_back({PathText(path), why});
+            continue;
+        }
+        Entry e;
+        e.path = path;
+        std::string why;
+        if (!FileSize(path, e.size)) {
+            refusals.push_back({PathText(path), "cannot read its size"});
+            continue;
+        }
+        if (!EncodeName(relative, cp, lb, e.name, why)) {
+            refusals.push_back({PathText(path), why});
+            continue;
+        }
+        if (e.size > static_cast<std::uint64_t>(kMaxDataSize)) {
+            refusals.push_back({PathText(path), "the file is 2^31 bytes or larger; a record cannot hold it"});
+            continue;
+        }
+        entries.push_back(e);
+    }
+    if (ec) {
+        Refuse(kCmd, PathText(dir), "cannot be read completely: " + ec.message());
+        return kExitRefused;
+    }
+
+    for (const fs::path& d : emptyDirs) {
+        if (skipEmpty)
+            std::fprintf(stderr, "mediatool pack: %s: empty folder left out\n", PathText(dir / d).c_str());
+        else
+            refusals.push_back({PathText(dir / d),
+                                "empty folder; a package holds only files, so it cannot be represented "
+                                "(--skip-empty-dirs leaves it out)"});
+    }
+
+    // Byte order of the encoded names: the same tree, the same package.
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    std::vector<std::pair<std::string, const Entry*>> folded;
+    for (const Entry& e : entries) folded.emplace_back(FoldCase(e.name, lb), &e);
+    std::stable_sort(folded.begin(), folded.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < folded.size(); ++i) {
+        if (folded[i].first != folded[i - 1].first) continue;
+        refusals.push_back({PathText(folded[i].second->path),
+                            "differs from " + PathText(folded[i - 1].second->path) +
+                                " only in letter case; Windows would keep one file"});
+    }
+
+    std::uint64_t total = 0, data = 0;
+    for (const Entry& e : entries) {
+        total += kRecordFixedSize + e.name.size() + e.size;
+        data += e.size;
+    }
+    if (!PackageSizeFits(total))
+        refusals.push_back({PathText(out), "the package would be " + std::to_string(total) +
+                                               " bytes; setup reads packages smaller than 2^31 bytes"});
+
+    if (!refusals.empty()) {
+        for (std::size_t i = 0; i < refusals.size() && i < kMaxListedRefusals; ++i)
+            Refuse(kCmd, refusals[i].what, refusals[i].why);
+        if (refusals.size() > kMaxListedRefusals)
+            std::fprintf(stderr, "mediatool pack: %zu more refused\n", refusals.size() - kMaxListedRefusals);
+        std::fprintf(stderr, "mediatool pack: nothing written\n");
+        return kExitRefused;
+    }
+
+    // Written beside the target and renamed at the end, so that a refused
+    // or failed run never leaves half a package under the real name.
+    fs::path partial = out;
+    partial += ".part";
+    File pkg(partial, "wb");
+    if (!pkg) {
+        Refuse(kCmd, PathText(out), std::string("cannot be created: ") + std::strerror(errno));
+        return kExitRefused;
+    }
+    std::setvbuf(pkg.get(), nullptr, _IOFBF, kStreamBufferSize);
+
+    Manifest manifest;
+    manifest.codePage = cp;
+    Sha256 whole;
+    std::vector<unsigned char> buffer(kStreamBufferSize);
+    Progress progress("packing", total);
+    std::uint64_t written = 0;
+    bool writeOk = true;
+    std::size_t fileNo = 0;
+    for (const Entry& e : entries) {
+        const std::string header = EncodeRecordHeader(e.name, static_cast<std::uint32_t>(e.size));
+        writeOk = writeOk && std::fwrite(header.data(), 1, header.size(), pkg.get()) == header.size();
+        whole.Update(header.data(), header.size());
+        written += header.size();
+
+        File in(e.path, "rb");
+        if (!in) {
+            Refuse(kCmd, PathText(e.path), std::string("cannot be opened: ") + std::strerror(errno));
+            pkg.Close();
+            RemoveQuietly(partial);
+            return kExitRefused;
+        }
+        Sha256 one;
+        std::uint64_t copied = 0;
+        std::size_t n;
+        while ((n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
+            copied += n;
+            if (copied > e.size) break;
+            writeOk = writeOk && std::fwrite(buffer.data(), 1, n, pkg.get()) == n;
+            whole.Update(buffer.data(), n);
+            one.Update(buffer.data(), n);
+            written += n;
+            progress.Update(written, fileNo);
+        }
+        if (copied != e.size || std::ferror(in.get())) {
+            Refuse(kCmd, PathText(e.path), "changed or could not be read while packing");
+            pkg.Close();
+            RemoveQuietly(partial);
+            return kExitRefused;
+        }
+        manifest.records.push_back({DisplayName(e.name, cp), e.size, Sha256::Hex(one.Finish())});
+        ++fileNo;
+        if (!writeOk) break;
+    }
+    progress.Finish();
+    if (!pkg.Close() || !writeOk) {
+        Refuse(kCmd, PathText(out), "cannot be written completely (is the disk full?)");
+        RemoveQuietly(partial);
+        return kExitRefused;
+    }
+    fs::rename(partial, out, ec);
+    if (ec) {
+        Refuse(kCmd, PathText(out), "cannot be put in place: " + ec.message());
+        RemoveQuietly(partial);
+        return kExitRefused;
+    }
+    manifest.packageSize = total;
+    manifest.packageSha256 = Sha256::Hex(whole.Finish());
+    if (!manifestPath.empty() && !WriteManifest(manifestPath, manifest)) {
+        Refuse(kCmd, PathText(manifestPath), "cannot be written");
+        return kExitRefused;
+    }
+
+    std::printf("packed %zu files (%llu bytes of data) into %s: %llu bytes, code page %u, %.2f s\n",
+                entries.size(), static_cast<unsigned long long>(data), PathText(out).c_str(),
+                static_cast<unsigned long long>(total), cp, SecondsSince(start));
+    if (!manifestPath.empty()) std::printf("manifest written to %s\n", PathText(manifestPath).c_str());
+    return kExitOk;
+}

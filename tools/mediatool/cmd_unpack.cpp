@@ -1,0 +1,138 @@
+// mediatool unpack: a package into a folder, by the installer's own rules.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "media/extract.h"
+#include "tools/mediatool/cmd_package.h"
+#include "tools/mediatool/package_io.h"
+
+namespace {
+
+const char kCmd[] = "unpack";
+
+// Writes records below a host folder. The record loop hands over the name
+// as the target path (the install folder is empty).
+class HostTarget : public ExtractTarget {
+public:
+    HostTarget(const fs::path& root, unsigned cp, std::uint64_t total)
+        : root_(root), cp_(cp), progress_("unpacking", total) {}
+
+    void SetProgress(int) override {}
+    void CreateFolders(const std::string& name) override
+    {
+        fs::path path;
+        std::string why;
+        if (!NameToHostPath(name, cp_, root_, path, why)) return;
+        std::error_code ec;
+        fs::create_directories(path.parent_path(), ec);
+    }
+    bool CreateTargetFile(const std::string& name) override
+    {
+        fs::path path;
+        if (!NameToHostPath(name, cp_, root_, path, why_)) return false;
+        file_ = std::make_unique<File>(path, "wb");
+        if (!*file_) {
+            why_ = std::string("cannot be created: ") + std::strerror(errno);
+            return false;
+        }
+        ++files_;
+        return true;
+    }
+    bool WriteTarget(const unsigned char* data, std::size_t n) override
+    {
+        written_ += n;
+        progress_.Update(written_, files_);
+        if (std::fwrite(data, 1, n, file_->get()) == n) return true;
+        why_ = std::string("cannot be written: ") + std::strerror(errno);
+        return false;
+    }
+    bool CloseTargetFile() override
+    {
+        const bool ok = file_->Close();
+        if (!ok && why_.empty()) why_ = "cannot be written completely (is the disk full?)";
+        return ok;
+    }
+
+    void Finish() { progress_.Finish(); }
+    const std::string& Why() const { return why_; }
+    std::uint64_t Written() const { return written_; }
+
+private:
+    fs::path root_;
+    unsigned cp_;
+    std::unique_ptr<File> file_;
+    std::string why_;
+    std::uint64_t written_ = 0;
+    std::uint64_t files_ = 0;
+    Progress progress_;
+};
+
+} // namespace
+
+void HelpUnpack()
+{
+    std::printf(
+        "usage: mediatool unpack PACKAGE DIR [--codepage N]\n\n"
+        "Extracts every record into DIR (created if missing) as setup would: in\n"
+        "package order, later records replacing earlier ones, folders created as\n"
+        "needed. Stops at the first broken record or at a name that setup refuses;\n"
+        "the files written before it stay.\n\n"
+        "  --codepage N    the code page of the names (default 936)\n\n"
+        "Exit status: 0 unpacked, 1 refused, 2 usage error.\n");
+}
+
+int RunUnpack(const Args& args)
+{
+    std::vector<fs::path> positional;
+    unsigned cp = kDefaultCodePage;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--codepage") {
+            if (i + 1 >= args.size() || !ParseCodePage(args[i + 1], cp))
+                return UsageError(kCmd, std::string("--codepage takes one of ") + SupportedCodePages()),
+                       kExitUsage;
+            ++i;
+        } else if (!a.empty() && a[0] == '-') {
+            return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
+        } else {
+            positional.push_back(ArgPath(a));
+        }
+    }
+    if (positional.size() != 2) return UsageError(kCmd, "needs a package and a folder"), kExitUsage;
+    PrepareConsole();
+    const fs::path& package = positional[0];
+    const fs::path& dir = positional[1];
+
+    std::uint64_t size = 0;
+    if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
+    File f(package, "rb");
+    if (!f) return Refuse(kCmd, PathText(package), "cannot be opened"), kExitRefused;
+    std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir, ec)) return Refuse(kCmd, PathText(dir), "cannot be made a folder"), kExitRefused;
+
+    const auto start = std::chrono::steady_clock::now();
+    FileSource source(f.get());
+    HostTarget target(dir, cp, size);
+    const ExtractResult r = RunExtraction(source, static_cast<std::int32_t>(size), std::string(),
+                                          LeadBytes::ForCodePage(cp), target);
+    target.Finish();
+    if (!r.ok) {
+        std::string why = DescribeExtractFailure(r);
+        if ((r.failure == ExtractFailure::kCreateFailed || r.failure == ExtractFailure::kWriteFailed) &&
+            !target.Why().empty())
+            why = target.Why();
+        std::string what = "record at offset " + std::to_string(r.recordOffset);
+        if (!r.failedPath.empty()) what += " (" + DisplayName(r.failedPath, cp) + ")";
+        Refuse(kCmd, PathText(package), what + ": " + why);
+        std::fprintf(stderr, "mediatool unpack: %u files written before it stay in %s\n", r.records,
+                     PathText(dir).c_str());
+        return kExitRefused;
+    }
+    std::printf("unpacked %u files (%llu bytes) into %s, %.2f s\n", r.records,
+                static_cast<unsigned long long>(target.Written()), PathText(dir).c_str(), SecondsSince(start));
+    return kExitOk;
+}
