@@ -31,8 +31,7 @@ DigestVerdict VerifyFileDigest(const char* path);
 // digest in all 16 bytes. Never throws, never reports.
 bool CheckFileDigest(const char* path);
 
-// Short English reason for a verdict ("stamp matches the contents", "stamp does not
-// match", ...).
+// Short English reason for a verdict, for messages.
 const char* DigestVerdictText(DigestVerdict v);
 
 // Digest of the first `bodyLength` bytes of `f` followed by the salts. Reads
