@@ -41,7 +41,7 @@ const char* DescribeNameError(NameError e)
     case NameError::kColon: return "the name contains ':' (an alternate data stream)";
     case NameError::kSlash: return "the name contains '/'; only backslashes separate folders";
     case NameError::kReservedCharacter: return "the name contains one of < > \" | ? *";
-    case NameError::kBrokenCharacter: return "the name ends inside a double-byte character";
+    case NameError::kBrokenCharacter: return "the name holds a broken double-byte character";
     case NameError::kEmptyLevel: return "the name has an empty folder level (doubled or trailing backslash)";
     case NameError::kParentStep: return "the name has a '..' level and would leave the install folder";
     case NameError::kTrailingDotOrSpace: return "a level of the name ends in a dot or a space, which Windows strips";
@@ -89,7 +89,10 @@ NameError CheckName(const char* name, std::size_t length, const LeadBytes& lb)
     for (std::size_t i = 0; i < length; ++i) {
         const unsigned char c = static_cast<unsigned char>(name[i]);
         if (lb.IsLead(c)) {
-            if (i + 1 >= length) return NameError::kBrokenCharacter;
+            // Every trail byte of the double-byte code pages is 0x40 or
+            // above; a lower one would hide ':', '.', '/' and the like.
+            if (i + 1 >= length || static_cast<unsigned char>(name[i + 1]) < 0x40)
+                return NameError::kBrokenCharacter;
             levels.back().append(name + i, 2);
             ++i;
             continue;

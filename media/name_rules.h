@@ -23,7 +23,7 @@ enum class NameError {
     kColon,                // ':' anywhere else (alternate data stream)
     kSlash,                // only the backslash separates levels
     kReservedCharacter,    // < > " | ? *
-    kBrokenCharacter,      // ends with a lead byte that has no trail byte
+    kBrokenCharacter,      // a lead byte without a trail byte (0x40 or above)
     kEmptyLevel,           // doubled or trailing backslash
     kParentStep,           // a ".." level
     kTrailingDotOrSpace,   // a level ending in '.' or ' ' ("." included)

@@ -42,6 +42,10 @@ TEST(NameRules, Table)
         {kJue + ".txt", ok, NameError::kReservedCharacter},
         // A lead byte with nothing after it.
         {"abc\x81", NameError::kBrokenCharacter, ok},
+        // A lead byte before a byte that is never a trail byte must not hide it.
+        {"a\x96:b", NameError::kBrokenCharacter, NameError::kColon},
+        {"a\xD6.", NameError::kBrokenCharacter, NameError::kTrailingDotOrSpace},
+        {"\xD6\\..\\x", NameError::kTrailingDotOrSpace, NameError::kParentStep},
 
         {"", NameError::kEmpty, NameError::kEmpty},
         {std::string(259, 'a'), ok, ok},
