@@ -39,6 +39,10 @@ BOOL CMainDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESU
             result = OnCancel();
             return TRUE;
         }
+        if (CommandId(wParam) == IDC_INSTALL && CommandCode(wParam) == BN_CLICKED) {
+            result = OnInstall();
+            return TRUE;
+        }
         if (CommandId(wParam) == IDC_BROWSE && CommandCode(wParam) == BN_CLICKED) {
             result = OnBrowse();
             return TRUE;

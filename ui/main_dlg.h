@@ -31,6 +31,7 @@ private:
     LRESULT OnInitDialog();
     LRESULT OnCancel();
     LRESULT OnBrowse();
+    LRESULT OnInstall();     // install/install.cpp
 
     void SetIcons();
     void RegisterWithLoop();

@@ -1,0 +1,93 @@
+#include "ui/done_dlg.h"
+
+#include <shellapi.h>
+
+#include "app/strings.h"
+#include "ui/center_window.h"
+
+const char kDriverInstaller[] = "Corvane Driver\\setup.exe";
+const char kDotNetInstaller[] = "dotnetfx\\dotnetfx.exe";
+
+namespace {
+
+const int kExitCode = 1;
+
+} // namespace
+
+BOOL CDoneDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& result)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        result = OnInitDialog();
+        return TRUE;
+    case WM_COMMAND:
+        // Escape and close requests leave like the exit button.
+        if (CommandId(wParam) == IDCANCEL) {
+            result = OnExit();
+            return TRUE;
+        }
+        if (CommandCode(wParam) != BN_CLICKED) return FALSE;
+        switch (CommandId(wParam)) {
+        case IDC_DOTNET_INSTALL:
+            result = OnInstallDotNet();
+            return TRUE;
+        case IDC_DRIVER_INSTALL:
+            result = OnInstallDrivers();
+            return TRUE;
+        case IDC_EXIT:
+            result = OnExit();
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    default:
+        return FALSE;
+    }
+}
+
+LRESULT CDoneDlg::OnInitDialog()
+{
+    CenterWindow(m_hWnd);
+
+    // One working text for all steps, as in the main dialog: an id without a
+    // text passes on the previous step's text.
+    static const struct { UINT text; int control; } kTexts[] = {
+        {IDS_DONE_MESSAGE, IDC_DONE_MESSAGE},
+        {IDS_DRIVER_NOTE, IDC_DRIVER_NOTE},
+        {IDS_DOTNET_NOTE, IDC_DOTNET_NOTE},
+        {IDS_WIZARD_TITLE, IDC_FOOTER},
+    };
+    std::string text;
+    for (const auto& t : kTexts) {
+        LoadTextWithName(text, t.text, name_);
+        if (HWND control = GetDlgItem(t.control)) ::SetWindowTextA(control, text.c_str());
+    }
+    ::SetWindowTextA(m_hWnd, text.c_str());
+    return TRUE;
+}
+
+void CDoneDlg::StartInstaller(const char* relativePath)
+{
+    // Not waited for; whatever the shell reports is all the user sees.
+    const std::string path = installFolder_ + relativePath;
+    ::ShellExecuteA(m_hWnd, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+LRESULT CDoneDlg::OnInstallDrivers()
+{
+    StartInstaller(kDriverInstaller);
+    return 0;
+}
+
+LRESULT CDoneDlg::OnInstallDotNet()
+{
+    StartInstaller(kDotNetInstaller);
+    return 0;
+}
+
+LRESULT CDoneDlg::OnExit()
+{
+    EndDialog(kExitCode);
+    ::PostQuitMessage(kExitCode);
+    return 0;
+}

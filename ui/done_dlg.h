@@ -1,0 +1,42 @@
+// The completion dialog: offers the extra installers and ends the program.
+#ifndef KELVRA_UI_DONE_DLG_H
+#define KELVRA_UI_DONE_DLG_H
+
+#include <windows.h>
+
+#include <string>
+
+#include "res/resource.h"
+#include "ui/dialog.h"
+
+// Installers that the package places below the install folder.
+extern const char kDriverInstaller[];
+extern const char kDotNetInstaller[];
+
+class CDoneDlg : public CDialogBase {
+public:
+    enum { IDD = IDD_DONE };
+
+    CDoneDlg() : CDialogBase(IDD) {}
+
+    // Ends in a backslash; both installer paths start with it.
+    void SetInstallFolder(const std::string& folder) { installFolder_ = folder; }
+    void SetName(const std::string& name) { name_ = name; }
+
+protected:
+    BOOL ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                              LRESULT& result) override;
+
+private:
+    LRESULT OnInitDialog();
+    LRESULT OnInstallDrivers();
+    LRESULT OnInstallDotNet();
+    LRESULT OnExit();
+
+    void StartInstaller(const char* relativePath);
+
+    std::string installFolder_;
+    std::string name_;
+};
+
+#endif
