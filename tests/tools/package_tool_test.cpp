@@ -232,6 +232,23 @@ TEST_F(PackageTool, PackRefusals)
     EXPECT_NE(r.out.find("logs: empty folder left out"), std::string::npos) << r.out;
 }
 
+TEST_F(PackageTool, OutputInsideTheTreeIsNotPackedAndFailedOutputLeavesNothing)
+{
+    const fs::path t = root_ / "self";
+    Put(t / "f.txt", "f");
+    for (int run = 0; run < 2; ++run) {
+        const ToolRun r = Tool("pack " + Q(t) + " -o " + Q(t / "Setup.pkg") + " --manifest " + Q(t / "m.txt"));
+        ASSERT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find("packed 1 files"), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(Get(t / "Setup.pkg"), std::string("\x05\0\0\0", 4) + "f.txt" + std::string("\x01\0\0\0", 4) + "f");
+
+    const ToolRun r = Tool("pack " + Q(t) + " -o " + Q(root_ / "no" / "such" / "x.pkg"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("x.pkg: cannot be created"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(root_ / "no"));
+}
+
 TEST_F(PackageTool, UsageErrors)
 {
     const char* cases[] = {
