@@ -6,6 +6,7 @@
 #include "app/setup_description.h"
 #include "app/strings.h"
 #include "ui/center_window.h"
+#include "ui/splash_wnd.h"
 
 namespace {
 
@@ -63,6 +64,16 @@ LRESULT CMainDlg::OnInitDialog()
     ::SendMessageA(progress_, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressRange));
     ::SendMessageA(progress_, PBM_SETSTEP, 1, 0);
 
+    // With a window, the splash object deletes itself after the window's
+    // last message; without one it is still ours and goes here.
+    HWND splash = nullptr;
+    std::unique_ptr<CSplashWnd> splashWnd(new CSplashWnd);
+    if (splashWnd->ShowSplash()) {
+        CSplashWnd* const shown = splashWnd.release();
+        splash = shown->m_hWnd;
+        shown->SetStatusText("");
+    }
+
     name_ = kDefaultName;
     ReadSetupDescription();
     FillTexts();
@@ -70,6 +81,7 @@ LRESULT CMainDlg::OnInitDialog()
 
     // The splash window stays up this long while the dialog prepares itself.
     ::Sleep(kSplashMilliseconds);
+    if (splash) ::SendMessageA(splash, WM_CLOSE, 0, 0);
     return TRUE;
 }
 
