@@ -1,6 +1,7 @@
 #include "tests/e2e/driver.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <fstream>
@@ -254,6 +255,134 @@ void Pause(DWORD ms) { ::Sleep(ms); }
 std::wstring MessageBoxText(HWND box)
 {
     return ItemText(box, 0xFFFF);
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (::GetTickCount() - start > timeoutMs) return false;
+        ::Sleep(50);
+    }
+}
+
+bool ItemEnabled(HWND dlg, int id)
+{
+    HWND item = ::GetDlgItem(dlg, id);
+    return item && ::IsWindowEnabled(item);
+}
+
+std::string SpecialFolder(int csidl)
+{
+    char path[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE)) return std::string();
+    return path;
+}
+
+RegValue ReadRegValue(HKEY root, const std::string& key, const std::string& name)
+{
+    RegValue v;
+    HKEY h = nullptr;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return v;
+    DWORD size = 0;
+    if (::RegQueryValueExA(h, name.c_str(), nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
+        v.bytes.assign(size, '\0');
+        if (::RegQueryValueExA(h, name.c_str(), nullptr, &v.type,
+                               reinterpret_cast<BYTE*>(&v.bytes[0]), &size) == ERROR_SUCCESS) {
+            v.bytes.resize(size);
+            v.exists = true;
+        }
+    }
+    ::RegCloseKey(h);
+    return v;
+}
+
+bool RegKeyExists(HKEY root, const std::string& key)
+{
+    HKEY h = nullptr;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(h);
+    return true;
+}
+
+bool DeleteRegTree(HKEY root, const std::string& key)
+{
+    HKEY h = nullptr;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | KEY_WRITE, &h) == ERROR_SUCCESS) {
+        std::vector<std::string> children;
+        char name[256];
+        for (DWORD i = 0;; ++i) {
+            DWORD n = sizeof name;
+            if (::RegEnumKeyExA(h, i, name, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            children.emplace_back(name, n);
+        }
+        ::RegCloseKey(h);
+        for (const std::string& child : children) DeleteRegTree(root, key + "\\" + child);
+        ::RegDeleteKeyA(root, key.c_str());
+    }
+    return !RegKeyExists(root, key);
+}
+
+bool WriteRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value)
+{
+    HKEY h = nullptr;
+    if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG rc = ERROR_SUCCESS;
+    if (!name.empty())
+        rc = ::RegSetValueExA(h, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                              static_cast<DWORD>(value.size() + 1));
+    ::RegCloseKey(h);
+    return rc == ERROR_SUCCESS;
+}
+
+Shortcut ReadShortcut(const std::string& path)
+{
+    Shortcut s;
+    const HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                     reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(Widen(path).c_str(), STGM_READ))) {
+        char buf[1024] = {};
+        if (SUCCEEDED(link->GetPath(buf, sizeof buf, nullptr, SLGP_RAWPATH))) s.target = buf;
+        buf[0] = 0;
+        if (SUCCEEDED(link->GetWorkingDirectory(buf, sizeof buf))) s.workingDir = buf;
+        buf[0] = 0;
+        if (SUCCEEDED(link->GetDescription(buf, sizeof buf))) s.description = buf;
+        buf[0] = 0;
+        int index = -1;
+        if (SUCCEEDED(link->GetIconLocation(buf, sizeof buf, &index))) {
+            s.iconPath = buf;
+            s.iconIndex = index;
+        }
+        s.loaded = true;
+    }
+    if (file) file->Release();
+    if (link) link->Release();
+    if (SUCCEEDED(init)) ::CoUninitialize();
+    return s;
+}
+
+bool FileExistsW(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadFileBytesW(const std::wstring& path)
+{
+    std::string out;
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return out;
+    char buf[4096];
+    DWORD got = 0;
+    while (::ReadFile(f, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
+    ::CloseHandle(f);
+    return out;
 }
 
 bool SaveWindowBitmap(HWND hwnd, const std::string& path)

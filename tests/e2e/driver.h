@@ -94,6 +94,43 @@ void Pause(DWORD ms);
 // Message-box parts.
 std::wstring MessageBoxText(HWND box);
 
+// Waits until `done` holds; false on time-out.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+
+// Whether a control of a dialog is enabled (read without a message).
+bool ItemEnabled(HWND dlg, int id);
+
+// A shell folder (CSIDL_*) as narrow text; empty when it cannot be had.
+std::string SpecialFolder(int csidl);
+
+// Registry of the current user, read and cleaned as the tests need it.
+struct RegValue {
+    bool exists = false;
+    DWORD type = REG_NONE;
+    std::string bytes;      // exactly the stored bytes, terminator included
+};
+RegValue ReadRegValue(HKEY root, const std::string& key, const std::string& name);
+bool RegKeyExists(HKEY root, const std::string& key);
+// Deletes a key with everything below it; true when it is gone.
+bool DeleteRegTree(HKEY root, const std::string& key);
+// Creates the key (and those above it); `value` set when `name` is given.
+bool WriteRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value);
+
+// A shell shortcut as IShellLinkA reads it back. `path` is narrow text.
+struct Shortcut {
+    bool loaded = false;
+    std::string target;
+    std::string workingDir;
+    std::string description;
+    std::string iconPath;
+    int iconIndex = -1;
+};
+Shortcut ReadShortcut(const std::string& path);
+
+// Files named by wide text (names that need not fit the ANSI code page).
+bool FileExistsW(const std::wstring& path);
+std::string ReadFileBytesW(const std::wstring& path);
+
 // Saves what the screen shows of a window as a 24-bit BMP.
 bool SaveWindowBitmap(HWND hwnd, const std::string& path);
 
