@@ -1,6 +1,7 @@
 #include "tools/mediatool/commands.h"
 #include "tools/mediatool/cmd_stamp.h"
 #include "tools/mediatool/cmd_package.h"
+#include "tools/mediatool/cmd_assemble.h"
 
 // Each command lives in its own cmd_*.cpp; add its row here.
 const std::vector<Command>& Commands()
@@ -12,6 +13,7 @@ const std::vector<Command>& Commands()
         {"verify", "check a setup package whole, against a folder or a manifest", RunVerify, HelpVerify},
         {"stamp", "write the digest stamp setup needs to show a splash picture", RunStamp, HelpStamp},
         {"check-stamp", "tell whether setup accepts a file's digest stamp", RunCheckStamp, HelpCheckStamp},
+        {"assemble", "lay out a complete installation medium from a payload folder", RunAssemble, HelpAssemble},
     };
     return table;
 }
