@@ -6,6 +6,7 @@
 #include <clocale>
 #include <memory>
 
+#include "app/dll_safety.h"
 #include "app/module.h"
 #include "ui/main_dlg.h"
 
@@ -40,6 +41,8 @@ int RunMainDialog(LPSTR /*commandLine*/, int showCommand)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
+    // First of all: no DLL may come from the medium folder beside us.
+    RestrictDllSearch();
     std::setlocale(LC_ALL, "chinese-simplified");
     ::CoInitialize(nullptr);
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};

@@ -1,0 +1,115 @@
+#include "app/dll_safety.h"
+
+#include <string>
+
+namespace {
+
+// Not in the headers of older SDKs; the values are the platform's.
+constexpr DWORD kLoadLibrarySearchSystem32 = 0x00000800;
+
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+using SetDllDirectoryAFn = BOOL(WINAPI*)(LPCSTR);
+
+// Layout of RTL_OSVERSIONINFOW, which ntdll fills.
+struct OsVersionInfoW {
+    ULONG size;
+    ULONG major;
+    ULONG minor;
+    ULONG build;
+    ULONG platform;
+    WCHAR servicePack[128];
+};
+using RtlGetVersionFn = LONG(WINAPI*)(OsVersionInfoW*);
+
+// kernel32 and ntdll are mapped into every process before the program runs;
+// GetModuleHandle takes them from memory, never from a folder.
+FARPROC Kernel32Proc(const char* name)
+{
+    const HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
+    return kernel32 ? ::GetProcAddress(kernel32, name) : nullptr;
+}
+
+std::string SystemFolder()
+{
+    char dir[MAX_PATH] = {};
+    const UINT n = ::GetSystemDirectoryA(dir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return std::string();
+    return std::string(dir, n);
+}
+
+// By full path; LOAD_WITH_ALTERED_SEARCH_PATH makes the DLL's own
+// dependencies come from its folder too, not from beside the program.
+HMODULE LoadByFullSystemPath(const std::string& name)
+{
+    const std::string path = SystemFolderPath(SystemFolder(), name);
+    if (path.empty()) return nullptr;
+    return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+} // namespace
+
+bool HaveSystemFolderSearch()
+{
+    return Kernel32Proc("SetDefaultDllDirectories") != nullptr;
+}
+
+void WindowsVersion(unsigned long& major, unsigned long& minor)
+{
+    major = minor = 0;
+    if (const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll")) {
+        const auto rtlGetVersion =
+            reinterpret_cast<RtlGetVersionFn>(::GetProcAddress(ntdll, "RtlGetVersion"));
+        OsVersionInfoW info{};
+        info.size = sizeof info;
+        if (rtlGetVersion && rtlGetVersion(&info) == 0) {
+            major = info.major;
+            minor = info.minor;
+            return;
+        }
+    }
+    // Windows 2000 has no RtlGetVersion; there GetVersionEx tells the truth.
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (::GetVersionExA(&info)) {
+        major = info.dwMajorVersion;
+        minor = info.dwMinorVersion;
+    }
+}
+
+int PreloadSystemDlls()
+{
+    int loaded = 0;
+    for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i)
+        if (LoadByFullSystemPath(kPreloadedSystemDlls[i])) ++loaded;   // kept for the whole run
+    return loaded;
+}
+
+DllSearchMode RestrictDllSearch()
+{
+    unsigned long major = 0, minor = 0;
+    WindowsVersion(major, minor);
+    const auto setDefault =
+        reinterpret_cast<SetDefaultDllDirectoriesFn>(Kernel32Proc("SetDefaultDllDirectories"));
+    const DllSearchMode mode = ChooseDllSearchMode(major, minor, setDefault != nullptr);
+
+    if (mode == DllSearchMode::kSystemFolderOnly && setDefault(kLoadLibrarySearchSystem32))
+        return mode;
+
+    // Takes the current folder out of the search; the program's own folder
+    // stays in it, hence the preloads.
+    if (const auto setDllDirectory =
+            reinterpret_cast<SetDllDirectoryAFn>(Kernel32Proc("SetDllDirectoryA")))
+        setDllDirectory("");
+    PreloadSystemDlls();
+    return DllSearchMode::kPreloadFromSystemFolder;
+}
+
+HMODULE LoadSystemLibrary(const char* name)
+{
+    if (!name || !IsBareDllName(name)) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (HaveSystemFolderSearch()) return ::LoadLibraryExA(name, nullptr, kLoadLibrarySearchSystem32);
+    return LoadByFullSystemPath(name);
+}

@@ -1,0 +1,52 @@
+// Start-up's first act, and the one way the program loads a DLL at run time:
+// from the system folder only, never from beside setup.exe.
+#ifndef KELVRA_APP_DLL_SAFETY_H
+#define KELVRA_APP_DLL_SAFETY_H
+
+#include <windows.h>
+
+#include "app/dll_policy.h"
+
+// Restricts the DLL search of the whole process to the system folder, as
+// far as the running Windows allows (see app/dll_policy.h), and answers the
+// mode applied. Call before anything else in WinMain.
+DllSearchMode RestrictDllSearch();
+
+// Whether kernel32 has SetDefaultDllDirectories, and with it the
+// LOAD_LIBRARY_SEARCH_SYSTEM32 flag.
+bool HaveSystemFolderSearch();
+
+// The running Windows version as the kernel tells it (RtlGetVersion), which
+// unlike GetVersionEx does not depend on the program's manifest.
+void WindowsVersion(unsigned long& major, unsigned long& minor);
+
+// Loads every DLL of kPreloadedSystemDlls by full system path; answers how
+// many were loaded. They stay loaded until the process ends, so that later
+// loads by name find them in memory.
+int PreloadSystemDlls();
+
+// Loads a DLL by bare name ("gdiplus.dll") from the system folder only.
+// nullptr when it cannot; a name with folder parts is refused with
+// ERROR_INVALID_PARAMETER. Free with FreeLibrary, or hold a SystemLibrary.
+HMODULE LoadSystemLibrary(const char* name);
+
+// Owns one module loaded by LoadSystemLibrary.
+class SystemLibrary {
+public:
+    explicit SystemLibrary(const char* name) : module_(LoadSystemLibrary(name)) {}
+    ~SystemLibrary()
+    {
+        if (module_) ::FreeLibrary(module_);
+    }
+    SystemLibrary(const SystemLibrary&) = delete;
+    SystemLibrary& operator=(const SystemLibrary&) = delete;
+
+    HMODULE get() const { return module_; }
+    explicit operator bool() const { return module_ != nullptr; }
+    FARPROC Proc(const char* name) const { return module_ ? ::GetProcAddress(module_, name) : nullptr; }
+
+private:
+    HMODULE module_;
+};
+
+#endif
