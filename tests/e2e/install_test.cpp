@@ -396,4 +396,58 @@ TEST_F(Install, FolderTextsOfFullLengthAndOfBlanks)
     EXPECT_EQ(setup_.WaitExit(10000), 1u);
 }
 
+// The registration of the shell link class pointed at a server that does
+// not exist while the object lives; the registered server is put back after.
+// (Wine does not let the current user's classes stand in for it.)
+class BrokenShellLink {
+public:
+    BrokenShellLink()
+    {
+        const RegValue server = ReadRegValue(HKEY_LOCAL_MACHINE, kKey, "");
+        if (!server.exists || server.bytes.size() < 2) return;
+        original_.assign(server.bytes.c_str());
+        ok_ = Set("C:\\no\\such\\server.dll");
+    }
+    BrokenShellLink(const BrokenShellLink&) = delete;
+    BrokenShellLink& operator=(const BrokenShellLink&) = delete;
+    ~BrokenShellLink() { Repair(); }
+    bool ok() const { return ok_; }
+    bool Repair() { return original_.empty() || Set(original_); }
+
+private:
+    static bool Set(const std::string& server)
+    {
+        return ::RegSetValueA(HKEY_LOCAL_MACHINE, kKey, REG_SZ, server.c_str(),
+                              static_cast<DWORD>(server.size())) == ERROR_SUCCESS;
+    }
+    static constexpr const char* kKey =
+        "Software\\Classes\\CLSID\\{00021401-0000-0000-C000-000000000046}\\InprocServer32";
+    std::string original_;
+    bool ok_ = false;
+};
+
+// Without a shell link object no shortcut can be made: message 2004, after
+// every file is in place; with the object back, the next run completes.
+TEST_F(Install, NoShellLinkObjectShowsItsMessage)
+{
+    const std::wstring folder = Folder(L"nolink");
+    BrokenShellLink broken;
+    ASSERT_TRUE(broken.ok());
+    Start();
+    PressInstall(folder);
+    ExpectStop(ExpectedTexts().shortcut, folder);
+    ExpectInstalledFiles(folder);
+    EXPECT_TRUE(ReadFileBytesW(folder + L"\\msvcr80.dll") == SideFiles()[4].data);
+    EXPECT_FALSE(FileExists(ProgramsShortcut("Kelvra")));
+    EXPECT_FALSE(FileExists(DesktopShortcut("Kelvra")));
+
+    ASSERT_TRUE(broken.Repair());
+    PressInstall(folder);
+    HWND done = WaitForDone();
+    ASSERT_NE(done, nullptr) << "no completion dialog";
+    ExpectShortcuts("Kelvra", Narrow(folder) + "\\", true);
+    PostCommand(done, IDC_EXIT);
+    EXPECT_EQ(setup_.WaitExit(10000), 1u);
+}
+
 } // namespace
