@@ -1,24 +1,37 @@
 #!/usr/bin/env bash
-# The demonstration: installs what is missing, builds, and starts setup.exe
-# under Wine in a private prefix.
+# The demonstration: installs what is missing, builds, assembles an
+# installation medium from the sample product (build/medium) and runs a whole
+# installation of it under Wine in a private prefix.
 #
-#   ./demo.sh [--lang zh|en]
+#   ./demo.sh [--lang zh|en] [--update-docs]
 #
 # With DISPLAY set, the wizard opens on your display for you to click
-# through. Without one, it runs on a virtual display, is driven from
-# outside, and screenshots land in build/demo/.
+# through; afterwards the script reports what was installed. Without one, it
+# runs on a virtual display and is driven from outside through the splash,
+# the main dialog, the installation, the completion dialog, the driver
+# installer and exit; screenshots land in build/demo/<screen>-<lang>.png.
+#
+# --lang en shows the English interface on a system whose code page for
+# non-Unicode programs is Chinese (936), as the medium's file names need.
+# --update-docs copies the splash, main and completion screenshots to
+# docs/images/ for the README.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
 lang=zh
+update_docs=0
 while [ $# -gt 0 ]; do
   case "$1" in
-    --lang) lang=${2:-}; shift 2 ;;
+    --lang) lang=${2:-}; shift 2 || { echo "demo.sh: --lang takes zh or en" >&2; exit 2; } ;;
     --lang=*) lang=${1#--lang=}; shift ;;
-    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
-    *) echo "demo.sh: unknown option $1" >&2; exit 2 ;;
+    --update-docs) update_docs=1; shift ;;
+    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    *) echo "demo.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
+# The medium is made for code page 936; the language only picks the texts.
+unset LC_ALL LC_MESSAGES LANGUAGE
+export LC_CTYPE=zh_CN.UTF-8
 case "$lang" in
   zh) export LANG=zh_CN.UTF-8 ;;
   en) export LANG=en_US.UTF-8 ;;
@@ -26,28 +39,63 @@ case "$lang" in
 esac
 
 fail() { echo "demo.sh: $*" >&2; exit 1; }
-
-echo "== installing what is missing"
-./scripts/install-deps.sh || fail "installing the dependencies failed"
-echo "== building"
-cmake --preset win32 >/dev/null || fail "configuring the win32 build failed"
-cmake --build --preset win32 -j"$(nproc)" --target setup demo_driver >/dev/null || fail "the build failed"
-
 out=build/demo
 mkdir -p "$out"
+log=$out/build.log
+: >"$log"
+
+echo "== installing what is missing"
+./scripts/install-deps.sh || fail "installing the dependencies failed (scripts/install-deps.sh)"
+
+echo "== building (log: $log)"
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake --preset native >>"$log" 2>&1 || fail "configuring the native build failed; see $log"
+cmake --build --preset native -j"$jobs" --target mediatool >>"$log" 2>&1 \
+  || fail "building mediatool failed; see the end of $log"
+cmake --preset win32 >>"$log" 2>&1 || fail "configuring the win32 build failed; see $log"
+cmake --build --preset win32 -j"$jobs" --target setup demo_driver sample_payload >>"$log" 2>&1 \
+  || fail "building setup.exe, the sample product or the demo driver failed; see the end of $log"
+
+echo "== assembling build/medium from sample/"
+build/native/mediatool assemble --payload build/win32/sample/payload --setup build/win32/setup.exe \
+  --out build/medium --ini sample/setup.ini --splash sample/splash.bmp --icon sample/icon.ico \
+  --placeholder-runtime --replace || fail "mediatool assemble refused the sample medium (see above)"
+
 export KELVRA_WINE_ROOT=$PWD/build/demo/wine-$lang
 winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 
 if [ -n "${DISPLAY:-}" ]; then
-  echo "== starting setup.exe on $DISPLAY (close the wizard to end)"
+  echo "== starting build/medium/setup.exe on $DISPLAY ($lang); click through the wizard"
   set +e
-  scripts/wine-run build/win32/setup.exe
-  echo "setup.exe exit code: $?"
+  scripts/wine-run build/medium/setup.exe
+  code=$?
+  set -e
+  echo "setup.exe exit code: $code"
+  scripts/wine-run build/win32/demo_driver.exe --report || true
   exit 0
 fi
 
-echo "== running setup.exe on a virtual display ($lang)"
-scripts/wine-run build/win32/demo_driver.exe "$(winpath build/win32/setup.exe)" "$(winpath "$out")" \
-  || fail "the wizard did not behave (see above)"
-convert "$out/main.bmp" "$out/main-$lang.png" && rm -f "$out/main.bmp"
-echo "== screenshot: $out/main-$lang.png"
+echo "== installing on a virtual display ($lang)"
+rm -f "$out"/*.bmp
+if ! scripts/wine-run build/win32/demo_driver.exe "$(winpath build/medium/setup.exe)" "$(winpath "$out")"; then
+  status=1
+else
+  status=0
+fi
+shots=()
+for bmp in "$out"/*.bmp; do
+  [ -e "$bmp" ] || continue
+  screen=$(basename "$bmp" .bmp)
+  png=$out/$screen-$lang.png
+  convert "$bmp" "$png" && rm -f "$bmp" || fail "converting $bmp to PNG failed"
+  shots+=("$png")
+done
+echo "== screenshots: ${shots[*]:-none}"
+if [ $update_docs -eq 1 ]; then
+  for screen in splash main done; do
+    [ -e "$out/$screen-$lang.png" ] && cp "$out/$screen-$lang.png" docs/images/
+  done
+  echo "== copied to docs/images/"
+fi
+[ $status -eq 0 ] || fail "the installation did not go through as it should (see above)"
+echo "== done: the sample product is installed in the prefix $KELVRA_WINE_ROOT/prefix"
