@@ -1,0 +1,220 @@
+#!/usr/bin/env python3
+"""Turns bench/run.sh's raw timings into BENCHMARKS.md.
+
+  report.py RESULTS.tsv META.env OUTPUT.md
+
+RESULTS.tsv: section, case, round, wall seconds, the program's first output
+field, the rest of its first output line. Round 0 is the warm-up and is not
+counted. META.env: key=value lines about the machine and the inputs.
+"""
+import statistics
+import sys
+from collections import defaultdict
+
+# Fixed by the dialogs, not by the installation's work.
+SPLASH_S = 2.0
+PAUSES_S = 2 * 0.3
+LOAD_BUSY = 0.5   # a 1-minute load above this means others were running
+
+LABELS = {
+    "extract": "setup.exe `ExtractPackage` (bench program)",
+    "ref260": "bare loop, 260-byte buffer (the bound)",
+    "ref64k": "bare loop, 64 KiB data buffer (context)",
+    "nsis-store": "NSIS, compression off (`SetCompress off`), `/S`",
+    "nsis-zlib": "NSIS, default compressor (zlib), `/S`",
+    "cp": "native `cp -r`",
+    "tar-x": "native `tar -x`",
+}
+
+
+def read_meta(path):
+    meta = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            key, _, value = line.rstrip("\n").partition("=")
+            if key:
+                meta[key] = value
+    return meta
+
+
+def read_results(path):
+    wall = defaultdict(list)
+    inside = defaultdict(list)
+    install = defaultdict(list)
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            cols = line.rstrip("\n").split("\t")
+            section, case, rnd, w = cols[0], cols[1], int(cols[2]), float(cols[3])
+            if rnd == 0:
+                continue
+            first = cols[4] if len(cols) > 4 else ""
+            rest = cols[5] if len(cols) > 5 else ""
+            wall[section, case].append(w)
+            if case in ("extract", "ref260", "ref64k"):
+                inside[section, case].append(float(first))
+            if case == "install":
+                for pair in (first + " " + rest).split():
+                    k, _, v = pair.partition("=")
+                    install[k].append(float(v))
+    return wall, inside, install
+
+
+def med(values):
+    return statistics.median(values)
+
+
+def spread(values):
+    return "%.2f-%.2f" % (min(values), max(values))
+
+
+def mb(n):
+    return n / 1e6
+
+
+def verdict(ok):
+    return "met" if ok else "**missed**"
+
+
+def main():
+    results, meta_path, out_path = sys.argv[1:4]
+    meta = read_meta(meta_path)
+    wall, inside, install = read_results(results)
+    rounds = meta["rounds"]
+    lines = []
+    w = lines.append
+
+    busy = max(float(meta["load_before"].split()[0]), float(meta["load_after"].split()[0])) > LOAD_BUSY
+    w("# Benchmarks")
+    w("")
+    w("How fast setup.exe unpacks and installs, and how fast the media tool packs and checks, "
+      "measured side by side in one run with NSIS (under the same Wine prefix) and with native "
+      "`cp`/`tar` as the machine's limit. Reproduce with:")
+    w("")
+    w("    %s" % meta["command"])
+    w("")
+    w("(`bench/run.sh --help` for the options; it installs Debian's `nsis` when `makensis` is missing.)")
+    w("")
+    w("## Conditions")
+    w("")
+    w("- Machine: %s cores, %s, %s RAM, kernel %s, output on %s." %
+      (meta["cores"], meta["cpu"], meta["memory"], meta["kernel"], meta["filesystem"]))
+    w("- Wine: %s, 32-bit prefix, `WINEDEBUG=-all`, persistent wineserver, LANG=en_US.UTF-8 (code page 1252)." % meta["wine"])
+    w("- NSIS: makensis %s." % meta["nsis"])
+    w("- Product: commit %s; taken %s." % (meta["commit"], meta["date"]))
+    w("- Method: one warm-up round, then %s counted rounds; every round runs every case once, in an "
+      "order rotated from round to round. Output folders are removed and the disk synced between cases, "
+      "outside the timed window. Figures are medians; ranges are min-max of the counted rounds." % rounds)
+    w("- Load average (1, 5, 15 min) before the runs: %s; after: %s.%s" %
+      (meta["load_before"], meta["load_after"],
+       " **The machine was busy** (other builds and tests ran at the same time): absolute times are "
+       "inflated and noisier than on a quiet machine; ratios of cases run side by side hold better."
+       if busy else " The machine was quiet."))
+    if meta["scale"] != "1":
+        w("- **Quick check at scale %s: payloads are a fraction of their real size; these are not the "
+          "benchmark's figures.**" % meta["scale"])
+    w("- Time: build %s s, inputs %s s, timed rounds %s s, whole run %s s." %
+      (meta["build_seconds"], meta["prep_seconds"], meta["runs_seconds"], meta["total_seconds"]))
+    w("")
+    w("Payloads (bench/gen_payload.py, fixed seeds):")
+    w("")
+    w("| payload | files | data | Setup.pkg | NSIS stored | NSIS zlib |")
+    w("|---|---:|---:|---:|---:|---:|")
+    for kind in ("mixed", "small-files"):
+        w("| %s | %s | %.1f MB | %.1f MB | %.1f MB | %.1f MB |" % (
+            kind, meta["files_" + kind], mb(int(meta["bytes_" + kind])), mb(int(meta["pkg_size_" + kind])),
+            mb(int(meta["nsis_store_size_" + kind])), mb(int(meta["nsis_zlib_size_" + kind]))))
+    w("")
+
+    targets = []
+    w("## Extraction")
+    w("")
+    w("Wall: the whole program from the shell (Wine start included for the Windows programs). "
+      "Inside: the extraction alone, timed by the program with QueryPerformanceCounter, a real "
+      "(hidden) progress bar receiving one PBM_SETPOS per record. Ratios are of wall times.")
+    for kind in ("mixed", "small-files"):
+        w("")
+        w("### %s (%s files, %.1f MB)" % (kind, meta["files_" + kind], mb(int(meta["bytes_" + kind]))))
+        w("")
+        w("| case | wall (s) | range | inside (s) | to NSIS stored | to cp |")
+        w("|---|---:|---:|---:|---:|---:|")
+        nsis = med(wall[kind, "nsis-store"])
+        cp = med(wall[kind, "cp"])
+        for case in ("extract", "ref260", "ref64k", "nsis-store", "nsis-zlib", "cp", "tar-x"):
+            v = wall[kind, case]
+            ins = "%.3f" % med(inside[kind, case]) if inside.get((kind, case)) else ""
+            w("| %s | %.3f | %s | %s | %.2fx | %.1fx |" % (LABELS[case], med(v), spread(v), ins, med(v) / nsis, med(v) / cp))
+        ratio = med(inside[kind, "extract"]) / med(inside[kind, "ref260"])
+        wall_ratio = med(wall[kind, "extract"]) / med(wall[kind, "ref260"])
+        w("")
+        w("`ExtractPackage` against the bare loop: %.3fx inside, %.3fx wall." % (ratio, wall_ratio))
+        targets.append(("Extraction within 1.1x of the bare loop, %s (inside)" % kind, "%.3fx" % ratio, ratio <= 1.1))
+        if kind == "small-files":
+            r = med(wall[kind, "extract"]) / nsis
+            targets.append(("Extraction at or below NSIS stored, small-files (wall)", "%.2fx" % r, r <= 1.0))
+    w("")
+
+    w("## Full installation (mixed payload)")
+    w("")
+    w("setup.exe started from a medium folder (setup.exe, Setup.pkg, the side files) and driven from "
+      "outside with the end-to-end driver: Install pressed, then the completion dialog awaited, polled "
+      "every 5 ms. The dialogs fix a 2000 ms splash and two 300 ms pauses; the figures without them "
+      "subtract those waits.")
+    w("")
+    w("| span | median (s) | range | without the fixed waits (s) | to NSIS stored | to cp |")
+    w("|---|---:|---:|---:|---:|---:|")
+    nsis = med(wall["mixed", "nsis-store"])
+    cp = med(wall["mixed", "cp"])
+    rows = (("Install pressed to completion dialog", install["install"], PAUSES_S),
+            ("start to main dialog", install["main"], SPLASH_S),
+            ("start to exit (whole run)", install["total"], SPLASH_S + PAUSES_S))
+    for label, v, waits in rows:
+        net = med(v) - waits
+        ratios = ("%.2fx | %.1fx" % (net / nsis, net / cp)) if label != "start to main dialog" else " | "
+        w("| %s | %.3f | %s | %.3f | %s |" % (label, med(v), spread(v), net, ratios))
+    w("")
+
+    w("## Media tool (native)")
+    w("")
+    w("| case | median (s) | range | throughput |")
+    w("|---|---:|---:|---:|")
+    data = int(meta["bytes_mixed"])
+    stamped = int(meta["stamped_size"])
+    for case, size, what in (("pack", data, "`mediatool pack` of the mixed payload"),
+                             ("tar-c", data, "`tar -c` of the mixed payload"),
+                             ("check-stamp", stamped, "`mediatool check-stamp` of %.0f MB" % mb(stamped)),
+                             ("md5sum", stamped, "`md5sum` of the same file")):
+        v = wall["tool", case]
+        w("| %s | %.3f | %s | %.0f MB/s |" % (what, med(v), spread(v), mb(size) / med(v)))
+    pack_share = med(wall["tool", "tar-c"]) / med(wall["tool", "pack"])
+    stamp_ratio = med(wall["tool", "check-stamp"]) / med(wall["tool", "md5sum"])
+    w("")
+    w("pack reaches %.2f of tar -c's throughput; check-stamp takes %.2fx md5sum's time." % (pack_share, stamp_ratio))
+    targets.append(("mediatool pack at least half of tar -c's throughput", "%.2f" % pack_share, pack_share >= 0.5))
+    targets.append(("check-stamp within 1.5x of md5sum", "%.2fx" % stamp_ratio, stamp_ratio <= 1.5))
+    w("")
+
+    w("## Size and memory")
+    w("")
+    w("| what | figure |")
+    w("|---|---:|")
+    w("| setup.exe (static, no DLL beyond Windows') | %d bytes (%.0f KiB) |" % (int(meta["setup_size"]), int(meta["setup_size"]) / 1024))
+    w("| NSIS stub: an installer holding no file | %d bytes (%.0f KiB) |" % (int(meta["nsis_empty_size"]), int(meta["nsis_empty_size"]) / 1024))
+    w("| setup.exe peak memory installing the mixed payload (VmHWM from /proc) | %.1f MiB |" % (int(meta["vmhwm_kb"]) / 1024))
+    if install.get("peak"):
+        w("| the same as Wine reports it (PeakWorkingSetSize at the completion dialog, median) | %.1f MiB |" % (med(install["peak"]) / 2**20))
+    w("")
+
+    w("## Targets")
+    w("")
+    w("| target | measured | |")
+    w("|---|---:|---|")
+    for what, figure, ok in targets:
+        w("| %s | %s | %s |" % (what, figure, verdict(ok)))
+    w("")
+
+    with open(out_path, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines))
+
+
+if __name__ == "__main__":
+    main()

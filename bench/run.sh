@@ -1,0 +1,305 @@
+#!/usr/bin/env bash
+# Benchmarks: setup.exe's extraction and installation and the media tool,
+# side by side with NSIS (a widely used installer, under the same Wine
+# prefix) and with native cp/tar as the machine's limit. Writes
+# BENCHMARKS.md at the top of the repository.
+#
+#   bench/run.sh [--rounds N] [--quick] [--output FILE]
+#
+#   --rounds N   counted rounds after the warm-up round (default 5, at least 1)
+#   --quick      payloads at 5% of their size, 2 rounds, report to
+#                build/bench/BENCHMARKS-quick.md: checks the bench itself
+#   --output F   where the report goes
+#
+# Build trees build/bench-win32 and build/bench-native, work files and the
+# Wine root under build/bench (override with BENCH_WIN32_DIR,
+# BENCH_NATIVE_DIR, BENCH_WORK). Installs Debian's nsis package with apt-get
+# when makensis is missing: only the bench needs it.
+#
+# Each round runs every case once, in an order rotated from round to round,
+# so that no case always follows the same neighbour. Output folders are
+# removed, and the disk synced, between cases and outside the timed window:
+# this disk is slow for a while after many deletions.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$top"
+
+args_given="$*"
+rounds=5
+scale=1
+output=$top/BENCHMARKS.md
+quick=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --rounds) rounds=${2:-}; shift 2 ;;
+    --quick) quick=1; scale=0.05; rounds=2; output=$top/build/bench/BENCHMARKS-quick.md; shift ;;
+    --output) output=${2:-}; shift 2 ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
+    *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+case "$rounds" in ''|*[!0-9]*|0) echo "run.sh: --rounds takes a whole number of at least 1" >&2; exit 2 ;; esac
+
+win32=${BENCH_WIN32_DIR:-$top/build/bench-win32}
+native=${BENCH_NATIVE_DIR:-$top/build/bench-native}
+work=${BENCH_WORK:-$top/build/bench}
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+log=$work/log
+mkdir -p "$log"
+started=$EPOCHREALTIME
+say() { printf '== %s\n' "$*"; }
+fail() { echo "run.sh: $*" >&2; exit 1; }
+
+# --- Tools ---------------------------------------------------------------
+nsis_note="makensis was already installed"
+if ! command -v makensis >/dev/null; then
+  say "installing nsis (makensis) with apt-get: only the bench needs it"
+  { apt-get install -y --no-install-recommends nsis || { apt-get update && apt-get install -y --no-install-recommends nsis; }; } \
+    >"$log/apt-nsis.log" 2>&1 || fail "cannot install nsis (see $log/apt-nsis.log)"
+  nsis_note="makensis was installed by this run (apt-get install nsis)"
+fi
+for tool in wine cmake python3 tar md5sum; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs the project's tools)"
+done
+
+# --- Build ---------------------------------------------------------------
+say "building (win32: $win32, native: $native)"
+t_build=$EPOCHREALTIME
+cmake -S "$top" -B "$win32" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DKELVRA_BENCH=ON >"$log/cmake-win32.log" 2>&1 \
+  || fail "configuring $win32 failed (see $log/cmake-win32.log)"
+cmake --build "$win32" -j"$(nproc)" --target setup extract_bench reference_loop install_bench \
+  >"$log/build-win32.log" 2>&1 || fail "building $win32 failed (see $log/build-win32.log)"
+cmake -S "$top" -B "$native" -DCMAKE_BUILD_TYPE=Release >"$log/cmake-native.log" 2>&1 \
+  || fail "configuring $native failed (see $log/cmake-native.log)"
+cmake --build "$native" -j"$(nproc)" --target mediatool >"$log/build-native.log" 2>&1 \
+  || fail "building $native failed (see $log/build-native.log)"
+mediatool=$native/mediatool
+build_seconds=$(python3 -c "print(f'{$EPOCHREALTIME - $t_build:.0f}')")
+
+# --- Inputs ----------------------------------------------------------------
+# Payloads are made once per generator version and scale and then reused.
+say "payloads, packages, peer installers (scale $scale)"
+t_prep=$EPOCHREALTIME
+gen_sum=$(md5sum "$top/bench/gen_payload.py" | cut -c1-12)
+data=$work/data-$scale-$gen_sum
+if [ ! -f "$data/.ready" ]; then
+  rm -rf "$work"/data-*
+  mkdir -p "$data"
+  for kind in mixed small-files; do
+    python3 "$top/bench/gen_payload.py" "$kind" "$data/$kind" --scale "$scale" >>"$log/payload.log"
+  done
+  # The check-stamp input: 50 MB of fixed random bytes plus a stamp trailer.
+  python3 -c "import random,sys; sys.stdout.buffer.write(random.Random(50).randbytes(int(50*2**20*$scale)))" \
+    >"$data/stamped.bin"
+  "$mediatool" stamp "$data/stamped.bin" --append >>"$log/payload.log"
+  touch "$data/.ready"
+fi
+kinds="mixed small-files"
+for kind in $kinds; do
+  [ -f "$data/$kind.pkg" ] || "$mediatool" pack "$data/$kind" -o "$data/$kind.pkg" >>"$log/payload.log"
+  [ -f "$data/$kind.tar" ] || tar -cf "$data/$kind.tar" -C "$data/$kind" .
+done
+
+# NSIS peers from the same trees: stored (SetCompress off) and with its
+# default compressor, both silent; and an installer without files, whose
+# size is the stub's.
+nsi=$work/peer.nsi
+cat >"$nsi" <<'NSI'
+Name "Kelvra bench peer"
+OutFile "${OUT}"
+RequestExecutionLevel user
+SilentInstall silent
+InstallDir "C:\bench-out\nsis"
+!ifdef STORE
+SetCompress off
+!endif
+Section
+  SetOutPath "$INSTDIR"
+!ifdef SRC
+  File /r "${SRC}/*"
+!endif
+SectionEnd
+NSI
+for kind in $kinds; do
+  [ -f "$data/nsis-store-$kind.exe" ] || makensis -V1 -DOUT="$data/nsis-store-$kind.exe" -DSRC="$data/$kind" -DSTORE "$nsi" >>"$log/makensis.log"
+  [ -f "$data/nsis-zlib-$kind.exe" ] || makensis -V1 -DOUT="$data/nsis-zlib-$kind.exe" -DSRC="$data/$kind" "$nsi" >>"$log/makensis.log"
+done
+[ -f "$data/nsis-empty.exe" ] || makensis -V1 -DOUT="$data/nsis-empty.exe" "$nsi" >>"$log/makensis.log"
+
+# The installation medium: setup.exe, the mixed package and the side files
+# the install procedure needs (the runtime files are stand-ins).
+medium=$work/medium
+rm -rf "$medium"
+mkdir -p "$medium"
+cp "$win32/setup.exe" "$medium/setup.exe"
+ln "$data/mixed.pkg" "$medium/Setup.pkg" 2>/dev/null || cp "$data/mixed.pkg" "$medium/Setup.pkg"
+printf '<assembly manifestVersion="1.0"/>\r\n' >"$medium/Microsoft.VC80.CRT.manifest"
+printf 'MZ bench stand-in\r\n' >"$medium/msvcp80.dll"
+printf 'MZ bench stand-in\r\n' >"$medium/msvcr80.dll"
+prep_seconds=$(python3 -c "print(f'{$EPOCHREALTIME - $t_prep:.0f}')")
+
+# --- Wine --------------------------------------------------------------------
+say "Wine prefix under $work/wine"
+export LANG=en_US.UTF-8
+had_display=${DISPLAY:-}
+# wine-env.sh is written for scripts without -e (starting a server that
+# already runs answers non-zero).
+set +e
+# shellcheck source=../scripts/wine-env.sh
+. "$top/scripts/wine-env.sh" "$work/wine"
+# A server that stays up for the whole run: every start costs the same.
+wineserver -p >/dev/null 2>&1 </dev/null
+set -e
+[ -d "$WINEPREFIX/drive_c" ] || fail "no Wine prefix in $WINEPREFIX (see $work/wine/wineboot.log)"
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -z "$had_display" ] && [ -f "$work/wine/xvfb.display" ]; then
+    read -r _ xpid <"$work/wine/xvfb.display" && kill "$xpid" 2>/dev/null || true
+    rm -f "$work/wine/xvfb.display"
+  fi
+}
+trap cleanup EXIT
+drive_c=$WINEPREFIX/drive_c
+outroot=$drive_c/bench-out
+rm -rf "$outroot"
+mkdir -p "$outroot"
+toolout=$work/tool-out
+rm -rf "$toolout"
+mkdir -p "$toolout"
+winpath() { printf 'Z:%s' "$(realpath "$1" | tr / '\\')"; }
+
+# --- Cases -----------------------------------------------------------------
+# Each case is a function of the payload kind; its output folder is
+# C:\bench-out\<case> (Linux: $outroot/<case>).
+case_extract() { wine "$win32/extract_bench.exe" "$(winpath "$data/$1.pkg")" 'C:\bench-out\extract'; }
+case_ref260() { wine "$win32/reference_loop.exe" "$(winpath "$data/$1.pkg")" 'C:\bench-out\ref260'; }
+case_ref64k() { wine "$win32/reference_loop.exe" "$(winpath "$data/$1.pkg")" 'C:\bench-out\ref64k' 65536; }
+case_nsis-store() { wine "$data/nsis-store-$1.exe" /S '/D=C:\bench-out\nsis-store'; }
+case_nsis-zlib() { wine "$data/nsis-zlib-$1.exe" /S '/D=C:\bench-out\nsis-zlib'; }
+case_cp() { cp -r "$data/$1" "$outroot/cp"; }
+case_tar-x() { mkdir "$outroot/tar-x" && tar -xf "$data/$1.tar" -C "$outroot/tar-x"; }
+case_install() { wine "$win32/install_bench.exe" "$(winpath "$medium/setup.exe")" 'C:\bench-out\install'; }
+case_pack() { "$mediatool" pack "$data/mixed" -o "$toolout/Setup.pkg"; }
+case_tar-c() { tar -cf "$toolout/mixed.tar" -C "$data/mixed" .; }
+case_check-stamp() { "$mediatool" check-stamp "$data/stamped.bin"; }
+case_md5sum() { md5sum "$data/stamped.bin"; }
+
+results=$work/results.tsv
+: >"$results"
+clear_outputs() {
+  rm -rf "$outroot" "$toolout"
+  mkdir -p "$outroot" "$toolout"
+  sync
+}
+# run_case SECTION CASE ROUND KIND: times one run, records wall seconds and
+# the program's own first output field (seconds measured inside).
+run_case() {
+  local section=$1 name=$2 round=$3 kind=$4 out=$log/last.out t0 t1 first rest
+  clear_outputs
+  t0=$EPOCHREALTIME
+  if ! "case_$name" "$kind" >"$out" 2>&1 </dev/null; then
+    cat "$out" >&2
+    fail "$section/$name failed in round $round"
+  fi
+  t1=$EPOCHREALTIME
+  read -r first rest <"$out" || true
+  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$section" "$name" "$round" \
+    "$(python3 -c "print(f'{$t1 - $t0:.6f}')")" "${first:-}" "${rest:-}" >>"$results"
+  if [ "$round" = 1 ] && [ "$section" != tool ]; then verify_output "$section" "$name" "$kind"; fi
+}
+# Once per case: the tree it wrote is the payload, byte for byte.
+verify_output() {
+  local section=$1 name=$2 kind=$3 dir
+  case "$name" in
+    pack|tar-c|check-stamp|md5sum) return 0 ;;
+    *) dir=$outroot/$name ;;
+  esac
+  if [ "$name" = install ]; then
+    diff -rq -x Microsoft.VC80.CRT.manifest -x msvcp80.dll -x msvcr80.dll "$dir" "$data/$kind" >"$log/verify.out" 2>&1 \
+      || { cat "$log/verify.out" >&2; fail "$section/$name wrote another tree than the payload"; }
+  else
+    diff -rq "$dir" "$data/$kind" >"$log/verify.out" 2>&1 \
+      || { cat "$log/verify.out" >&2; fail "$section/$name wrote another tree than the payload"; }
+  fi
+}
+# rotate R WORD...: the words starting at position R modulo their count.
+rotate() {
+  local r=$1; shift
+  local n=$# i
+  for ((i = 0; i < n; i++)); do
+    local k=$(((r + i) % n + 1))
+    printf '%s ' "${!k}"
+  done
+}
+
+mixed_cases="extract ref260 ref64k nsis-store nsis-zlib cp tar-x install"
+small_cases="extract ref260 ref64k nsis-store nsis-zlib cp tar-x"
+tool_cases="pack tar-c check-stamp md5sum"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+t_runs=$EPOCHREALTIME
+for round in $(seq 0 "$rounds"); do
+  [ "$round" = 0 ] && say "warm-up round" || say "round $round of $rounds"
+  for name in $(rotate "$round" $mixed_cases); do run_case mixed "$name" "$round" mixed; done
+  for name in $(rotate "$round" $small_cases); do run_case small-files "$name" "$round" small-files; done
+  for name in $(rotate "$round" $tool_cases); do run_case tool "$name" "$round" mixed; done
+done
+runs_seconds=$(python3 -c "print(f'{$EPOCHREALTIME - $t_runs:.0f}')")
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# Peak memory of setup.exe during one more (untimed) installation of the
+# mixed payload, from the kernel's VmHWM of its process.
+say "peak memory of setup.exe"
+clear_outputs
+hwm_file=$log/vmhwm
+: >"$hwm_file"
+(
+  while :; do
+    for pid in $(pgrep -f 'medium.setup\.exe' || true); do
+      grep -s '^VmHWM' "/proc/$pid/status" >>"$hwm_file" || true
+    done
+    sleep 0.02
+  done
+) &
+poller=$!
+case_install mixed >"$log/install-peak.out" 2>&1 </dev/null || { kill "$poller"; fail "the peak-memory installation failed"; }
+kill "$poller" 2>/dev/null || true
+wait "$poller" 2>/dev/null || true
+vmhwm_kb=$(awk '{ if ($2 > m) m = $2 } END { print m + 0 }' "$hwm_file")
+clear_outputs
+
+# --- Report ----------------------------------------------------------------
+{
+  echo "command=bench/run.sh${args_given:+ $args_given}"
+  echo "rounds=$rounds"
+  echo "scale=$scale"
+  echo "cores=$(nproc)"
+  echo "cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+  echo "memory=$(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
+  echo "wine=$(wine --version)"
+  echo "nsis=$(makensis -VERSION) ($nsis_note)"
+  echo "kernel=$(uname -r)"
+  echo "filesystem=$(df -T "$drive_c" | awk 'NR == 2 { print $2 }')"
+  echo "commit=$(git -C "$top" rev-parse --short HEAD)$(git -C "$top" diff --quiet HEAD -- media install ui app res tools 2>/dev/null || echo ' (with uncommitted changes in the product)')"
+  echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo "load_before=$load_before"
+  echo "load_after=$load_after"
+  echo "build_seconds=$build_seconds"
+  echo "prep_seconds=$prep_seconds"
+  echo "runs_seconds=$runs_seconds"
+  echo "setup_size=$(stat -c %s "$win32/setup.exe")"
+  echo "nsis_empty_size=$(stat -c %s "$data/nsis-empty.exe")"
+  for kind in $kinds; do
+    echo "files_$kind=$(find "$data/$kind" -type f | wc -l)"
+    echo "bytes_$kind=$(find "$data/$kind" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')"
+    echo "pkg_size_$kind=$(stat -c %s "$data/$kind.pkg")"
+    echo "nsis_store_size_$kind=$(stat -c %s "$data/nsis-store-$kind.exe")"
+    echo "nsis_zlib_size_$kind=$(stat -c %s "$data/nsis-zlib-$kind.exe")"
+  done
+  echo "stamped_size=$(stat -c %s "$data/stamped.bin")"
+  echo "vmhwm_kb=$vmhwm_kb"
+  echo "total_seconds=$(python3 -c "print(f'{$EPOCHREALTIME - $started:.0f}')")"
+} >"$work/meta.env"
+python3 "$top/bench/report.py" "$results" "$work/meta.env" "$output"
+say "report written to $output"
