@@ -7,12 +7,13 @@
 #include <cstddef>
 #include <string>
 
+// In both modes the DLLs of kPreloadedSystemDlls are loaded from the system
+// folder at once, so that later loads by name find them in memory.
 enum class DllSearchMode {
     // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32): the whole
     // process searches the system folder only.
     kSystemFolderOnly,
-    // SetDllDirectory("") and the DLLs that Windows pulls in later loaded
-    // first by full system path, so that later loads by name find them.
+    // SetDllDirectory("") only; the preloads are then the main defence.
     kPreloadFromSystemFolder,
 };
 

@@ -80,7 +80,7 @@ int PreloadSystemDlls()
 {
     int loaded = 0;
     for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i)
-        if (LoadByFullSystemPath(kPreloadedSystemDlls[i])) ++loaded;   // kept for the whole run
+        if (LoadSystemLibrary(kPreloadedSystemDlls[i])) ++loaded;   // kept for the whole run
     return loaded;
 }
 
@@ -92,16 +92,22 @@ DllSearchMode RestrictDllSearch()
         reinterpret_cast<SetDefaultDllDirectoriesFn>(Kernel32Proc("SetDefaultDllDirectories"));
     const DllSearchMode mode = ChooseDllSearchMode(major, minor, setDefault != nullptr);
 
-    if (mode == DllSearchMode::kSystemFolderOnly && setDefault(kLoadLibrarySearchSystem32))
-        return mode;
-
-    // Takes the current folder out of the search; the program's own folder
-    // stays in it, hence the preloads.
-    if (const auto setDllDirectory =
-            reinterpret_cast<SetDllDirectoryAFn>(Kernel32Proc("SetDllDirectoryA")))
-        setDllDirectory("");
+    const bool restricted = mode == DllSearchMode::kSystemFolderOnly && setDefault(kLoadLibrarySearchSystem32);
+    if (!restricted) {
+        // Takes the current folder out of the search; the program's own
+        // folder stays in it, hence the preloads.
+        if (const auto setDllDirectory =
+                reinterpret_cast<SetDllDirectoryAFn>(Kernel32Proc("SetDllDirectoryA")))
+            setDllDirectory("");
+    }
+    // Preloaded in both modes: a COM server that the platform loads with
+    // LOAD_WITH_ALTERED_SEARCH_PATH resolves its own imports by the classic
+    // search order, program folder included, whatever the default
+    // directories say (Wine's WIC server pulls propsys in that way when
+    // GDI+ decodes the splash picture). A DLL already in memory is taken
+    // by name instead.
     PreloadSystemDlls();
-    return DllSearchMode::kPreloadFromSystemFolder;
+    return restricted ? DllSearchMode::kSystemFolderOnly : DllSearchMode::kPreloadFromSystemFolder;
 }
 
 HMODULE LoadSystemLibrary(const char* name)

@@ -20,7 +20,7 @@ bool HaveSystemFolderSearch();
 // unlike GetVersionEx does not depend on the program's manifest.
 void WindowsVersion(unsigned long& major, unsigned long& minor);
 
-// Loads every DLL of kPreloadedSystemDlls by full system path; answers how
+// Loads every DLL of kPreloadedSystemDlls from the system folder; answers how
 // many were loaded. They stay loaded until the process ends, so that later
 // loads by name find them in memory.
 int PreloadSystemDlls();

@@ -1,0 +1,115 @@
+// Run-time DLL loads come from the system folder only.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "app/dll_safety.h"
+
+namespace {
+
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string SystemFolder()
+{
+    char dir[MAX_PATH] = {};
+    ::GetSystemDirectoryA(dir, MAX_PATH);
+    return Lower(dir);
+}
+
+std::string FolderOf(HMODULE m)
+{
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(m, path, MAX_PATH);
+    const std::string s = Lower(path);
+    return s.substr(0, s.find_last_of('\\'));
+}
+
+TEST(DllSafety, LoadsFromTheSystemFolder)
+{
+    for (const char* name : {"version.dll", "gdiplus.dll", "VERSION"}) {
+        SCOPED_TRACE(name);
+        SystemLibrary lib(name);
+        ASSERT_TRUE(lib);
+        EXPECT_EQ(FolderOf(lib.get()), SystemFolder());
+    }
+    SystemLibrary gdiplus("gdiplus.dll");
+    EXPECT_NE(gdiplus.Proc("GdiplusStartup"), nullptr);
+    EXPECT_EQ(gdiplus.Proc("NoSuchExport"), nullptr);
+}
+
+TEST(DllSafety, RefusesNamesWithFolderParts)
+{
+    const std::string full = SystemFolder() + "\\version.dll";
+    for (const char* name : {"", "..\\version.dll", "system32\\version.dll", "./version.dll", "C:version.dll",
+                             full.c_str()}) {
+        SCOPED_TRACE(name);
+        ::SetLastError(0);
+        EXPECT_EQ(LoadSystemLibrary(name), nullptr);
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    }
+    ::SetLastError(0);
+    EXPECT_EQ(LoadSystemLibrary(nullptr), nullptr);
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    SystemLibrary none("kelvra-no-such-library.dll");
+    EXPECT_FALSE(none);
+}
+
+// Every listed DLL that the system folder holds is in memory afterwards,
+// from there.
+TEST(DllSafety, PreloadsTheListFromTheSystemFolder)
+{
+    int present = 0;
+    for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i)
+        present += ::GetFileAttributesA((SystemFolder() + "\\" + kPreloadedSystemDlls[i]).c_str()) !=
+                   INVALID_FILE_ATTRIBUTES;
+    ASSERT_GT(present, 0);
+    EXPECT_EQ(PreloadSystemDlls(), present);
+    for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i) {
+        const std::string name = kPreloadedSystemDlls[i];
+        if (::GetFileAttributesA((SystemFolder() + "\\" + name).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        SCOPED_TRACE(name);
+        const HMODULE m = ::GetModuleHandleA(name.c_str());
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(FolderOf(m), SystemFolder());
+    }
+}
+
+// A value of HKLM\Software\Microsoft\Windows NT\CurrentVersion; false when
+// it is missing.
+bool CurrentVersionValue(const char* name, DWORD type, void* data, DWORD size)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    DWORD got = 0;
+    const bool ok = ::RegQueryValueExA(key, name, nullptr, &got, static_cast<BYTE*>(data), &size) == ERROR_SUCCESS &&
+                    got == type;
+    ::RegCloseKey(key);
+    return ok;
+}
+
+// The version the kernel reports, against the one the registry records.
+TEST(DllSafety, WindowsVersionIsTheKernelsOwn)
+{
+    unsigned long major = 0, minor = 0;
+    WindowsVersion(major, minor);
+    DWORD recordedMajor = 0;
+    char text[32] = {};
+    if (CurrentVersionValue("CurrentMajorVersionNumber", REG_DWORD, &recordedMajor, sizeof recordedMajor)) {
+        EXPECT_EQ(major, recordedMajor);     // Windows 10 and later record "6.3" in CurrentVersion
+    } else {
+        ASSERT_TRUE(CurrentVersionValue("CurrentVersion", REG_SZ, text, sizeof text - 1));
+        EXPECT_EQ(std::to_string(major) + "." + std::to_string(minor), text);
+    }
+}
+
+} // namespace
