@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/dll_safety.h"
+
 namespace {
 
 // The few pieces of the GDI+ flat interface in use, declared here: the
@@ -41,9 +43,7 @@ const INT kPixelFormat32bppRGB = 0x00022009;
 const int kBytesPerPixel = 4;
 const WORD kDibBitCount = 32;
 
-// LoadLibraryExA flag: the system folder only. Older systems without it
-// answer ERROR_INVALID_PARAMETER; the full path serves there.
-const DWORD kLoadLibrarySearchSystem32 = 0x00000800;
+// Loaded from the system folder only (app/dll_safety.h).
 const char kGdiplusDll[] = "gdiplus.dll";
 
 using StartupFn = GpStatus(WINAPI*)(ULONG_PTR*, const GpStartupInput*, void*);
@@ -73,17 +73,6 @@ public:
 private:
     HMODULE module_ = nullptr;
 };
-
-HMODULE LoadSystemLibrary(const char* name)
-{
-    if (HMODULE m = ::LoadLibraryExA(name, nullptr, kLoadLibrarySearchSystem32)) return m;
-    char dir[MAX_PATH] = {};
-    const UINT n = ::GetSystemDirectoryA(dir, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return nullptr;
-    const std::string path = std::string(dir) + "\\" + name;
-    // Its own dependencies are then looked up from the system folder first.
-    return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
 
 template <class Fn>
 bool Bind(HMODULE m, const char* name, Fn& fn)
