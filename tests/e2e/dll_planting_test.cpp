@@ -1,0 +1,275 @@
+// Planted DLLs: copies of a marker DLL lie beside setup.exe under the name
+// of every DLL the program loads at run time, Wine is told to prefer a
+// native DLL of those names, and a whole installation with a stamped splash
+// picture (so GDI+ really is loaded) must take none of them. A control
+// program that loads the same names plainly takes every one, so the test
+// cannot pass because the planting itself failed. And the static imports
+// of setup.exe must all be DLLs that Windows takes from its known-DLL list.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/dll_policy.h"
+#include "media/digest.h"
+#include "res/resource.h"
+#include "tests/e2e/driver.h"
+#include "tests/e2e/install_support.h"
+#include "tests/e2e/pe_imports.h"
+
+using namespace e2e;
+
+namespace {
+
+const char kMarkerSuffix[] = ".loaded";
+
+// GDI+ for the splash picture, and the DLLs that start-up preloads by full
+// path where the system-folder restriction is missing.
+std::vector<std::string> RunTimeDlls()
+{
+    std::vector<std::string> names = {"gdiplus.dll"};
+    for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i) names.push_back(kPreloadedSystemDlls[i]);
+    return names;
+}
+
+std::string StemOf(const std::string& dll) { return dll.substr(0, dll.find('.')); }
+
+// Tells Wine to prefer a native DLL of each name for one program, as
+// WINEDLLOVERRIDES=name=n,b would. This Wine reads WINEDLLOVERRIDES from
+// the environment it was started with, not from the environment block a
+// Windows parent hands its child, so the per-program registry form is used:
+// HKCU\Software\Wine\AppDefaults\<program>\DllOverrides. Removed again
+// at the end of the scope.
+class NativeFirst {
+public:
+    NativeFirst(const std::string& program, const std::vector<std::string>& dlls)
+        : key_("Software\\Wine\\AppDefaults\\" + program)
+    {
+        DeleteRegTree(HKEY_CURRENT_USER, key_);
+        for (const std::string& dll : dlls)
+            ok_ = WriteRegString(HKEY_CURRENT_USER, key_ + "\\DllOverrides", StemOf(dll), "native,builtin") && ok_;
+    }
+    ~NativeFirst() { DeleteRegTree(HKEY_CURRENT_USER, key_); }
+    NativeFirst(const NativeFirst&) = delete;
+    NativeFirst& operator=(const NativeFirst&) = delete;
+    bool Ok() const { return ok_; }
+
+private:
+    std::string key_;
+    bool ok_ = true;
+};
+
+// The markers that planted copies left in a folder.
+std::vector<std::string> Markers(const std::string& dir)
+{
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA fd;
+    const HANDLE find = ::FindFirstFileA((dir + "*" + kMarkerSuffix).c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do found.push_back(fd.cFileName);
+    while (::FindNextFileA(find, &fd));
+    ::FindClose(find);
+    return found;
+}
+
+// Full paths of the modules loaded in a process, lower case.
+std::vector<std::string> ModulePaths(DWORD pid)
+{
+    std::vector<std::string> paths;
+    const HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    if (snap == INVALID_HANDLE_VALUE) return paths;
+    MODULEENTRY32 me{};
+    me.dwSize = sizeof me;
+    for (BOOL ok = ::Module32First(snap, &me); ok; ok = ::Module32Next(snap, &me)) paths.push_back(pe::Lower(me.szExePath));
+    ::CloseHandle(snap);
+    return paths;
+}
+
+std::string SystemFolderLower()
+{
+    char dir[MAX_PATH] = {};
+    ::GetSystemDirectoryA(dir, MAX_PATH);
+    return pe::Lower(std::string(dir) + "\\");
+}
+
+// A 24-bit BMP of w x h pixels in two colours, laid out by hand: the
+// 14-byte file header, the 40-byte info header, rows padded to 4 bytes.
+std::string Bitmap(int w, int h)
+{
+    const int stride = (w * 3 + 3) & ~3;
+    const std::uint32_t pixels = static_cast<std::uint32_t>(stride * h);
+    std::string b = "BM" + LittleEndian32(54 + pixels) + LittleEndian32(0) + LittleEndian32(54);
+    b += LittleEndian32(40) + LittleEndian32(w) + LittleEndian32(h) + std::string("\1\0\x18\0", 4);
+    b += LittleEndian32(0) + LittleEndian32(pixels) + LittleEndian32(2835) + LittleEndian32(2835);
+    b += LittleEndian32(0) + LittleEndian32(0);
+    for (int y = 0; y < h; ++y) {
+        std::string row;
+        for (int x = 0; x < w; ++x) row += (x / 16 + y / 16) % 2 ? "\x20\x60\xC0" : "\xF0\xE0\xD0";
+        row.resize(stride, '\0');
+        b += row;
+    }
+    return b;
+}
+
+// The picture with a 512-byte trailer whose stamp holds.
+std::string Stamped(const std::string& picture)
+{
+    std::FILE* f = std::tmpfile();
+    EXPECT_NE(f, nullptr);
+    if (!f) return picture;
+    std::fwrite(picture.data(), 1, picture.size(), f);
+    std::fflush(f);
+    unsigned char digest[kStampSize] = {};
+    const bool ok = DigestStreamBody(f, static_cast<std::int64_t>(picture.size()), digest);
+    std::fclose(f);
+    EXPECT_TRUE(ok);
+    std::string trailer(kTrailerSize, '\0');
+    std::memcpy(&trailer[kStampOffset], digest, kStampSize);
+    return picture + trailer;
+}
+
+// Of the planted names, those that Wine takes while it resolves the static
+// imports of a program like setup.exe, before its entry point runs. Wine
+// does not apply the known-DLL rule there: its own system DLLs import these
+// (user32 imports version; comctl32 loads uxtheme as it starts), and with a
+// native-first override a copy beside the program is taken. Windows takes
+// them from the system folder; what the program itself may import is left
+// to the static-import check below.
+const std::vector<std::string> kTakenByWineBeforeEntry = {"uxtheme.dll", "version.dll"};
+
+std::set<std::string> Lowered(const std::vector<std::string>& names)
+{
+    std::set<std::string> out;
+    for (const std::string& n : names) out.insert(pe::Lower(n));
+    return out;
+}
+
+std::set<std::string> ImportSet(const std::string& program)
+{
+    std::vector<std::string> imports;
+    EXPECT_EQ(pe::ImportedDlls(ReadFileBytes(BuildDir() + program), imports), pe::ImportError::kNone) << program;
+    return Lowered(imports);
+}
+
+class DllPlanting : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CleanInstallation({"Kelvra"}, {folder_});
+        for (const std::string& dll : RunTimeDlls())
+            ASSERT_TRUE(::CopyFileA((BuildDir() + "planted.dll").c_str(), medium_.Path(dll).c_str(), FALSE)) << dll;
+        medium_.AddProgram("load_probe.exe", "load_probe.exe");
+    }
+    void TearDown() override { CleanInstallation({"Kelvra"}, {folder_}); }
+
+    // Runs the control program with `dll` native-first; whether it took the
+    // planted copy (the marker is removed again).
+    bool ProbeTakes(const std::string& dll, const std::string& args)
+    {
+        NativeFirst overrides("load_probe.exe", {dll});
+        EXPECT_TRUE(overrides.Ok());
+        Process probe;
+        EXPECT_TRUE(probe.Start(medium_.Path("load_probe.exe"), args));
+        const DWORD code = probe.WaitExit(20000);
+        EXPECT_NE(code, STILL_ACTIVE);
+        if (!args.empty()) EXPECT_EQ(code, 1u) << dll;
+        const std::string marker = medium_.Path(dll + kMarkerSuffix);
+        const bool taken = FileExists(marker);
+        if (taken) EXPECT_NE(ReadFileBytes(marker).find("load_probe.exe"), std::string::npos) << dll;
+        ::DeleteFileA(marker.c_str());
+        return taken;
+    }
+
+    Medium medium_{"dll-planting"};
+    const std::wstring folder_ = TempRootW() + L"planted-install";
+};
+
+// The controls, one name at a time: a program in the same folder that
+// loads the name plainly takes the planted copy, so the planting works;
+// and one that loads nothing takes it only for the names that Wine pulls in
+// before the entry point.
+TEST_F(DllPlanting, APlainLoadTakesThePlantedCopy)
+{
+    EXPECT_EQ(ImportSet("load_probe.exe"), ImportSet("setup.exe")) << "the control must import what setup.exe imports";
+
+    const std::set<std::string> beforeEntry = Lowered(kTakenByWineBeforeEntry);
+    for (const std::string& dll : RunTimeDlls()) {
+        SCOPED_TRACE(dll);
+        const bool early = ProbeTakes(dll, "");
+        EXPECT_EQ(early, beforeEntry.count(pe::Lower(dll)) == 1) << "taken before the entry point";
+        if (!early) EXPECT_TRUE(ProbeTakes(dll, dll)) << "a plain load did not take the planted copy";
+    }
+}
+
+TEST_F(DllPlanting, AWholeInstallationTakesNoPlantedDll)
+{
+    medium_.Write("Setup.pkg", Package(ProductFiles()));
+    for (const SideFile& f : SideFiles()) medium_.Write(f.name, f.data);
+    medium_.Write("Splash.bmp", Stamped(Bitmap(320, 160)));
+    ASSERT_TRUE(CheckFileDigest(medium_.Path("Splash.bmp").c_str()));
+    medium_.AddProgram();
+
+    // Every planted name native-first, except those Wine takes before the
+    // entry point (see above); their copies still lie beside the program.
+    std::vector<std::string> nativeFirst;
+    for (const std::string& dll : RunTimeDlls())
+        if (!Lowered(kTakenByWineBeforeEntry).count(pe::Lower(dll))) nativeFirst.push_back(dll);
+    NativeFirst overrides("setup.exe", nativeFirst);
+    ASSERT_TRUE(overrides.Ok());
+    Process setup;
+    ASSERT_TRUE(setup.Start(medium_.Path("setup.exe")));
+    const HWND dlg = setup.WaitForDialogWith(IDC_INSTALL);
+    ASSERT_NE(dlg, nullptr) << "the main dialog did not appear";
+
+    // GDI+ is in the process (the splash picture was decoded with it), and
+    // it came from the system folder.
+    bool gdiplus = false;
+    for (const std::string& path : ModulePaths(setup.Id())) {
+        if (path.size() < 12 || path.compare(path.size() - 12, 12, "\\gdiplus.dll") != 0) continue;
+        gdiplus = true;
+        EXPECT_EQ(path, SystemFolderLower() + "gdiplus.dll");
+    }
+    EXPECT_TRUE(gdiplus) << "GDI+ was never loaded: the test proves nothing about it";
+
+    ASSERT_TRUE(SetItemText(dlg, IDC_FOLDER_EDIT, folder_));
+    PostCommand(dlg, IDC_INSTALL);
+    const HWND done = setup.WaitForDialogWith(IDC_EXIT, 30000);
+    ASSERT_NE(done, nullptr) << "no completion dialog";
+    EXPECT_TRUE(FileExistsW(folder_ + L"\\Kelvra.exe"));
+    EXPECT_TRUE(FileExistsW(folder_ + L"\\Splash.bmp"));
+    PostCommand(done, IDC_EXIT);
+    EXPECT_EQ(setup.WaitExit(10000), 1u);
+
+    EXPECT_EQ(Markers(medium_.Dir()), std::vector<std::string>{}) << "setup.exe loaded a planted DLL";
+}
+
+// Static imports: only known DLLs (taken from the system folder whatever
+// lies beside the program), msvcrt, and comctl32, which the manifest binds
+// to its side-by-side assembly.
+TEST(StaticImports, SetupImportsOnlyKnownDlls)
+{
+    const std::vector<std::string> allowed = {
+        "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
+        "oleaut32.dll", "shlwapi.dll", "comdlg32.dll", "msvcrt.dll", "comctl32.dll",
+    };
+    const std::string image = ReadFileBytes(BuildDir() + "setup.exe");
+    ASSERT_FALSE(image.empty());
+    std::vector<std::string> imports;
+    ASSERT_EQ(pe::ImportedDlls(image, imports), pe::ImportError::kNone);
+    // The reader really found the import table of this program.
+    std::vector<std::string> lower;
+    for (const std::string& name : imports) lower.push_back(pe::Lower(name));
+    EXPECT_NE(std::find(lower.begin(), lower.end(), "kernel32.dll"), lower.end());
+    EXPECT_NE(std::find(lower.begin(), lower.end(), "user32.dll"), lower.end());
+    EXPECT_EQ(pe::ImportsOutside(imports, allowed), std::vector<std::string>{})
+        << "load these at run time with LoadSystemLibrary";
+}
+
+} // namespace
