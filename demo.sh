@@ -25,7 +25,7 @@ while [ $# -gt 0 ]; do
     --lang) lang=${2:-}; shift 2 || { echo "demo.sh: --lang takes zh or en" >&2; exit 2; } ;;
     --lang=*) lang=${1#--lang=}; shift ;;
     --update-docs) update_docs=1; shift ;;
-    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
     *) echo "demo.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done

@@ -155,6 +155,31 @@ TEST_F(AssembleTool, PlaceholderRuntimeIsLabelled)
     EXPECT_FALSE(fs::exists(root_ / "medium" / "Splash.bmp"));
 }
 
+// Setup reads the description byte for byte and knows no byte-order mark:
+// with one, the first line's key would not be "Name".
+TEST_F(AssembleTool, DescriptionEncodings)
+{
+    const struct {
+        const char* what;
+        std::string in;
+        std::string out;
+        const char* said;
+    } cases[] = {
+        {"UTF-8 with a mark", "\xEF\xBB\xBFName=Kelvra\r\n", "Name=Kelvra\r\n", "ASCII (byte-order mark removed)"},
+        {"UTF-8 with a mark and Chinese", "\xEF\xBB\xBFName=\xE6\xA0\x87\n", "Name=\xB1\xEA\n", "UTF-8 converted to code page 936"},
+        {"already in the code page", "Name=\xB1\xEA\n", "Name=\xB1\xEA\n", "taken as code page 936 (not UTF-8)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put(root_ / "setup.ini", c.in);
+        const ToolRun r = Tool(Base() + " --placeholder-runtime --replace --ini " + Q(root_ / "setup.ini"));
+        ASSERT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(Get(root_ / "medium" / "setup.ini"), c.out);
+        EXPECT_TRUE(Has(r.out, c.said)) << r.out;
+        EXPECT_TRUE(Has(r.out, "Name \"标\"") || Has(r.out, "Name \"Kelvra\"")) << r.out;
+    }
+}
+
 TEST_F(AssembleTool, Refusals)
 {
     const struct {
