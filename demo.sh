@@ -87,7 +87,9 @@ for bmp in "$out"/*.bmp; do
   [ -e "$bmp" ] || continue
   screen=$(basename "$bmp" .bmp)
   png=$out/$screen-$lang.png
-  convert "$bmp" "$png" && rm -f "$bmp" || fail "converting $bmp to PNG failed"
+  # No dates in the PNG: the same screen gives the same file.
+  convert "$bmp" -strip -define png:exclude-chunks=date,time "$png" && rm -f "$bmp" \
+    || fail "converting $bmp to PNG failed"
   shots+=("$png")
 done
 echo "== screenshots: ${shots[*]:-none}"
