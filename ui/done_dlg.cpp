@@ -2,8 +2,8 @@
 
 #include <shellapi.h>
 
-#include "app/strings.h"
 #include "ui/center_window.h"
+#include "ui/dialog_texts.h"
 
 const char kDriverInstaller[] = "Corvane Driver\\setup.exe";
 const char kDotNetInstaller[] = "dotnetfx\\dotnetfx.exe";
@@ -49,20 +49,13 @@ LRESULT CDoneDlg::OnInitDialog()
 {
     CenterWindow(m_hWnd);
 
-    // One working text for all steps, as in the main dialog: an id without a
-    // text passes on the previous step's text.
-    static const struct { UINT text; int control; } kTexts[] = {
+    static const DialogText kTexts[] = {
         {IDS_DONE_MESSAGE, IDC_DONE_MESSAGE},
         {IDS_DRIVER_NOTE, IDC_DRIVER_NOTE},
         {IDS_DOTNET_NOTE, IDC_DOTNET_NOTE},
         {IDS_WIZARD_TITLE, IDC_FOOTER},
     };
-    std::string text;
-    for (const auto& t : kTexts) {
-        LoadTextWithName(text, t.text, name_);
-        if (HWND control = GetDlgItem(t.control)) ::SetWindowTextA(control, text.c_str());
-    }
-    ::SetWindowTextA(m_hWnd, text.c_str());
+    FillDialogTexts(m_hWnd, kTexts, name_);
     return TRUE;
 }
 

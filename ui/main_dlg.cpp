@@ -4,8 +4,8 @@
 #include <shlobj.h>
 
 #include "app/setup_description.h"
-#include "app/strings.h"
 #include "ui/center_window.h"
+#include "ui/dialog_texts.h"
 #include "ui/splash_wnd.h"
 
 namespace {
@@ -116,19 +116,12 @@ void CMainDlg::ReadSetupDescription()
 
 void CMainDlg::FillTexts()
 {
-    // One working text for all steps: an id without a text passes on the
-    // previous step's text.
-    static const struct { UINT text; int control; } kTexts[] = {
+    static const DialogText kTexts[] = {
         {IDS_MAIN_INTRO, IDC_INTRO},
         {IDS_FOLDER_PROMPT, IDC_FOLDER_PROMPT},
         {IDS_WIZARD_TITLE, IDC_FOOTER},
     };
-    std::string text;
-    for (const auto& t : kTexts) {
-        LoadTextWithName(text, t.text, name_);
-        if (HWND control = GetDlgItem(t.control)) ::SetWindowTextA(control, text.c_str());
-    }
-    ::SetWindowTextA(m_hWnd, text.c_str());
+    FillDialogTexts(m_hWnd, kTexts, name_);
 }
 
 void CMainDlg::ProposeInstallFolder()
