@@ -66,6 +66,8 @@ winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "== starting build/medium/setup.exe on $DISPLAY ($lang); click through the wizard"
+  # The report below is then about this run only.
+  scripts/wine-run build/win32/demo_driver.exe --reset || fail "cannot clear the previous demo installation"
   set +e
   scripts/wine-run build/medium/setup.exe
   code=$?

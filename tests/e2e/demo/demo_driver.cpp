@@ -3,11 +3,13 @@
 //
 //   demo_driver SETUP.EXE OUTDIR
 //   demo_driver --report
+//   demo_driver --reset
 //
 // Screens saved as OUTDIR\<screen>.bmp: splash, main, done, driver, app.
 // Exit status 0 when every screen appeared and setup ended with code 1.
 // --report only reports the installation recorded in the registry (after
-// someone clicked through the wizard).
+// someone clicked through the wizard); --reset removes that installation
+// (its folder and record) so that a report shows only the next one.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -156,8 +158,14 @@ int main(int argc, char** argv)
         Report(folder, RecordValue("Name"), nullptr);
         return g_problems ? 1 : 0;
     }
+    if (argc == 2 && std::string(argv[1]) == "--reset") {
+        const std::string folder = RecordValue("InstPath");
+        if (!folder.empty()) RemoveTree(folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder);
+        DeleteRegTree(HKEY_CURRENT_USER, kRecordKey);
+        return 0;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: demo_driver SETUP.EXE OUTDIR | demo_driver --report\n");
+        std::fprintf(stderr, "usage: demo_driver SETUP.EXE OUTDIR | demo_driver --report | demo_driver --reset\n");
         return 2;
     }
     const std::string setupExe = argv[1];
