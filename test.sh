@@ -23,6 +23,11 @@ if [ -x scripts/fuzz.sh ]; then
   done
 fi
 
+# Two clean builds of this commit must give byte-identical programs and media.
+if [ -z "${KELVRA_SKIP_REPRO:-}" ]; then
+  step scripts/check-reproducible.sh
+fi
+
 step ctest --preset native -j"$jobs"
 # Last: its summary closes the output.
 step ctest --preset win32 -j"$jobs"
