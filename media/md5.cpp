@@ -20,20 +20,20 @@ inline void StoreLe32(unsigned char* p, std::uint32_t v)
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-// Per-step shift amounts, four per round.
-const unsigned kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+// The four round functions and one step of RFC 1321 section 3.4. Written
+// out step by step rather than as a loop over a switch: the digest of a big
+// stamped file is then read at the speed of the disk cache.
+inline std::uint32_t F(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return z ^ (x & (y ^ z)); }
+inline std::uint32_t G(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (z & (x ^ y)); }
+inline std::uint32_t H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
+inline std::uint32_t I(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
 
-// T[i] = floor(2^32 * |sin(i + 1)|), RFC 1321 section 3.4.
-const std::uint32_t kT[64] = {
-    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
-    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
-    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
-    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
-    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
-    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
-    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
-    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
-};
+template <std::uint32_t (*Fn)(std::uint32_t, std::uint32_t, std::uint32_t)>
+inline void Step(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t x,
+                 std::uint32_t t, unsigned s)
+{
+    a = b + Rotl(a + Fn(b, c, d) + x + t, s);
+}
 
 } // namespace
 
@@ -53,21 +53,79 @@ void MD5_CTX::Transform(const unsigned char block[64])
     for (int i = 0; i < 16; ++i) x[i] = LoadLe32(block + 4 * i);
 
     std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    for (unsigned i = 0; i < 64; ++i) {
-        std::uint32_t f;
-        unsigned k;
-        switch (i / 16) {
-        case 0: f = (b & c) | (~b & d); k = i; break;
-        case 1: f = (b & d) | (c & ~d); k = (5 * i + 1) % 16; break;
-        case 2: f = b ^ c ^ d;          k = (3 * i + 5) % 16; break;
-        default: f = c ^ (b | ~d);      k = (7 * i) % 16; break;
-        }
-        const std::uint32_t t = d;
-        d = c;
-        c = b;
-        b = b + Rotl(a + f + kT[i] + x[k], kShift[i / 16][i % 4]);
-        a = t;
-    }
+
+    // Round 1: F, message words in order, T[1..16].
+    Step<F>(a, b, c, d, x[0], 0xd76aa478, 7);
+    Step<F>(d, a, b, c, x[1], 0xe8c7b756, 12);
+    Step<F>(c, d, a, b, x[2], 0x242070db, 17);
+    Step<F>(b, c, d, a, x[3], 0xc1bdceee, 22);
+    Step<F>(a, b, c, d, x[4], 0xf57c0faf, 7);
+    Step<F>(d, a, b, c, x[5], 0x4787c62a, 12);
+    Step<F>(c, d, a, b, x[6], 0xa8304613, 17);
+    Step<F>(b, c, d, a, x[7], 0xfd469501, 22);
+    Step<F>(a, b, c, d, x[8], 0x698098d8, 7);
+    Step<F>(d, a, b, c, x[9], 0x8b44f7af, 12);
+    Step<F>(c, d, a, b, x[10], 0xffff5bb1, 17);
+    Step<F>(b, c, d, a, x[11], 0x895cd7be, 22);
+    Step<F>(a, b, c, d, x[12], 0x6b901122, 7);
+    Step<F>(d, a, b, c, x[13], 0xfd987193, 12);
+    Step<F>(c, d, a, b, x[14], 0xa679438e, 17);
+    Step<F>(b, c, d, a, x[15], 0x49b40821, 22);
+
+    // Round 2: G, words 1 + 5i mod 16, T[17..32].
+    Step<G>(a, b, c, d, x[1], 0xf61e2562, 5);
+    Step<G>(d, a, b, c, x[6], 0xc040b340, 9);
+    Step<G>(c, d, a, b, x[11], 0x265e5a51, 14);
+    Step<G>(b, c, d, a, x[0], 0xe9b6c7aa, 20);
+    Step<G>(a, b, c, d, x[5], 0xd62f105d, 5);
+    Step<G>(d, a, b, c, x[10], 0x02441453, 9);
+    Step<G>(c, d, a, b, x[15], 0xd8a1e681, 14);
+    Step<G>(b, c, d, a, x[4], 0xe7d3fbc8, 20);
+    Step<G>(a, b, c, d, x[9], 0x21e1cde6, 5);
+    Step<G>(d, a, b, c, x[14], 0xc33707d6, 9);
+    Step<G>(c, d, a, b, x[3], 0xf4d50d87, 14);
+    Step<G>(b, c, d, a, x[8], 0x455a14ed, 20);
+    Step<G>(a, b, c, d, x[13], 0xa9e3e905, 5);
+    Step<G>(d, a, b, c, x[2], 0xfcefa3f8, 9);
+    Step<G>(c, d, a, b, x[7], 0x676f02d9, 14);
+    Step<G>(b, c, d, a, x[12], 0x8d2a4c8a, 20);
+
+    // Round 3: H, words 5 + 3i mod 16, T[33..48].
+    Step<H>(a, b, c, d, x[5], 0xfffa3942, 4);
+    Step<H>(d, a, b, c, x[8], 0x8771f681, 11);
+    Step<H>(c, d, a, b, x[11], 0x6d9d6122, 16);
+    Step<H>(b, c, d, a, x[14], 0xfde5380c, 23);
+    Step<H>(a, b, c, d, x[1], 0xa4beea44, 4);
+    Step<H>(d, a, b, c, x[4], 0x4bdecfa9, 11);
+    Step<H>(c, d, a, b, x[7], 0xf6bb4b60, 16);
+    Step<H>(b, c, d, a, x[10], 0xbebfbc70, 23);
+    Step<H>(a, b, c, d, x[13], 0x289b7ec6, 4);
+    Step<H>(d, a, b, c, x[0], 0xeaa127fa, 11);
+    Step<H>(c, d, a, b, x[3], 0xd4ef3085, 16);
+    Step<H>(b, c, d, a, x[6], 0x04881d05, 23);
+    Step<H>(a, b, c, d, x[9], 0xd9d4d039, 4);
+    Step<H>(d, a, b, c, x[12], 0xe6db99e5, 11);
+    Step<H>(c, d, a, b, x[15], 0x1fa27cf8, 16);
+    Step<H>(b, c, d, a, x[2], 0xc4ac5665, 23);
+
+    // Round 4: I, words 7i mod 16, T[49..64].
+    Step<I>(a, b, c, d, x[0], 0xf4292244, 6);
+    Step<I>(d, a, b, c, x[7], 0x432aff97, 10);
+    Step<I>(c, d, a, b, x[14], 0xab9423a7, 15);
+    Step<I>(b, c, d, a, x[5], 0xfc93a039, 21);
+    Step<I>(a, b, c, d, x[12], 0x655b59c3, 6);
+    Step<I>(d, a, b, c, x[3], 0x8f0ccc92, 10);
+    Step<I>(c, d, a, b, x[10], 0xffeff47d, 15);
+    Step<I>(b, c, d, a, x[1], 0x85845dd1, 21);
+    Step<I>(a, b, c, d, x[8], 0x6fa87e4f, 6);
+    Step<I>(d, a, b, c, x[15], 0xfe2ce6e0, 10);
+    Step<I>(c, d, a, b, x[6], 0xa3014314, 15);
+    Step<I>(b, c, d, a, x[13], 0x4e0811a1, 21);
+    Step<I>(a, b, c, d, x[4], 0xf7537e82, 6);
+    Step<I>(d, a, b, c, x[11], 0xbd3af235, 10);
+    Step<I>(c, d, a, b, x[2], 0x2ad7d2bb, 15);
+    Step<I>(b, c, d, a, x[9], 0xeb86d391, 21);
+
     state_[0] += a;
     state_[1] += b;
     state_[2] += c;
