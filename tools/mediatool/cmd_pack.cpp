@@ -259,6 +259,9 @@ int RunPack(const Args& args)
     Manifest manifest;
     manifest.codePage = cp;
     Sha256 whole;
+    // The digests are there only for the manifest; without one, packing
+    // runs at the speed of copying.
+    const bool hashing = !manifestPath.empty();
     std::vector<unsigned char> buffer(kStreamBufferSize);
     Progress progress("packing", total);
     std::uint64_t written = 0;
@@ -267,7 +270,7 @@ int RunPack(const Args& args)
     for (const Entry& e : entries) {
         const std::string header = EncodeRecordHeader(e.name, static_cast<std::uint32_t>(e.size));
         writeOk = writeOk && std::fwrite(header.data(), 1, header.size(), pkg.get()) == header.size();
-        whole.Update(header.data(), header.size());
+        if (hashing) whole.Update(header.data(), header.size());
         written += header.size();
 
         File in(e.path, "rb");
@@ -284,8 +287,10 @@ int RunPack(const Args& args)
             copied += n;
             if (copied > e.size) break;
             writeOk = writeOk && std::fwrite(buffer.data(), 1, n, pkg.get()) == n;
-            whole.Update(buffer.data(), n);
-            one.Update(buffer.data(), n);
+            if (hashing) {
+                whole.Update(buffer.data(), n);
+                one.Update(buffer.data(), n);
+            }
             written += n;
             progress.Update(written, fileNo);
         }
@@ -295,7 +300,8 @@ int RunPack(const Args& args)
             RemoveQuietly(partial);
             return kExitRefused;
         }
-        manifest.records.push_back({DisplayName(e.name, cp), e.size, Sha256::Hex(one.Finish())});
+        if (hashing)
+            manifest.records.push_back({DisplayName(e.name, cp), e.size, Sha256::Hex(one.Finish())});
         ++fileNo;
         if (!writeOk) break;
     }
@@ -312,8 +318,8 @@ int RunPack(const Args& args)
         return kExitRefused;
     }
     manifest.packageSize = total;
-    manifest.packageSha256 = Sha256::Hex(whole.Finish());
-    if (!manifestPath.empty() && !WriteManifest(manifestPath, manifest)) {
+    if (hashing) manifest.packageSha256 = Sha256::Hex(whole.Finish());
+    if (hashing && !WriteManifest(manifestPath, manifest)) {
         Refuse(kCmd, PathText(manifestPath), "cannot be written");
         return kExitRefused;
     }
