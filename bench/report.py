@@ -102,8 +102,13 @@ def main():
     w("- NSIS: makensis %s." % meta["nsis"])
     w("- Product: commit %s; taken %s." % (meta["commit"], meta["date"]))
     w("- Method: one warm-up round, then %s counted rounds; every round runs every case once, in an "
-      "order rotated from round to round. Output folders are removed and the disk synced between cases, "
-      "outside the timed window. Figures are medians; ranges are min-max of the counted rounds." % rounds)
+      "order rotated from round to round, each into a fresh output folder on the same disk as the Wine "
+      "prefix. Figures are medians; ranges are min-max of the counted rounds." % rounds)
+    w("- Deletions: this disk (ext4 mounted with `discard`) stays slow for tens of seconds after many "
+      "files are deleted (creating files then takes up to ten times as long), so outputs are removed "
+      "only between rounds, outside the timed window, and each round starts once a small probe "
+      "(copying and removing a folder of small files) runs at its quiet speed (%.3f s) three times in "
+      "a row. Waits between rounds: %s s." % (float(meta["probe_base"]), meta["settle_waits"] or "none"))
     w("- Load average (1, 5, 15 min) before the runs: %s; after: %s.%s" %
       (meta["load_before"], meta["load_after"],
        " **The machine was busy** (other builds and tests ran at the same time): absolute times are "

@@ -17,9 +17,10 @@
 # when makensis is missing: only the bench needs it.
 #
 # Each round runs every case once, in an order rotated from round to round,
-# so that no case always follows the same neighbour. Output folders are
-# removed, and the disk synced, between cases and outside the timed window:
-# this disk is slow for a while after many deletions.
+# so that no case always follows the same neighbour, each into a fresh
+# output folder. The outputs are removed between rounds, outside the timed
+# window, and the next round waits until the disk is quiet again: this disk
+# is slow for a while after many deletions.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
@@ -34,7 +35,7 @@ while [ $# -gt 0 ]; do
     --rounds) rounds=${2:-}; shift 2 ;;
     --quick) quick=1; scale=0.05; rounds=2; output=$top/build/bench/BENCHMARKS-quick.md; shift ;;
     --output) output=${2:-}; shift 2 ;;
-    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
+    -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -165,63 +166,85 @@ drive_c=$WINEPREFIX/drive_c
 outroot=$drive_c/bench-out
 rm -rf "$outroot"
 mkdir -p "$outroot"
-toolout=$work/tool-out
-rm -rf "$toolout"
-mkdir -p "$toolout"
 winpath() { printf 'Z:%s' "$(realpath "$1" | tr / '\\')"; }
+seconds_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.6f", b - a }'; }
 
 # --- Cases -----------------------------------------------------------------
-# Each case is a function of the payload kind; its output folder is
-# C:\bench-out\<case> (Linux: $outroot/<case>).
-case_extract() { wine "$win32/extract_bench.exe" "$(winpath "$data/$1.pkg")" 'C:\bench-out\extract'; }
-case_ref260() { wine "$win32/reference_loop.exe" "$(winpath "$data/$1.pkg")" 'C:\bench-out\ref260'; }
-case_ref64k() { wine "$win32/reference_loop.exe" "$(winpath "$data/$1.pkg")" 'C:\bench-out\ref64k' 65536; }
-case_nsis-store() { wine "$data/nsis-store-$1.exe" /S '/D=C:\bench-out\nsis-store'; }
-case_nsis-zlib() { wine "$data/nsis-zlib-$1.exe" /S '/D=C:\bench-out\nsis-zlib'; }
-case_cp() { cp -r "$data/$1" "$outroot/cp"; }
-case_tar-x() { mkdir "$outroot/tar-x" && tar -xf "$data/$1.tar" -C "$outroot/tar-x"; }
-case_install() { wine "$win32/install_bench.exe" "$(winpath "$medium/setup.exe")" 'C:\bench-out\install'; }
-case_pack() { "$mediatool" pack "$data/mixed" -o "$toolout/Setup.pkg"; }
-case_tar-c() { tar -cf "$toolout/mixed.tar" -C "$data/mixed" .; }
+# case_NAME KIND DEST: one run on payload KIND into the fresh folder DEST
+# below C:\bench-out (Linux: $outroot/DEST).
+case_extract() { wine "$win32/extract_bench.exe" "$(winpath "$data/$1.pkg")" "C:\\bench-out\\$2"; }
+case_ref260() { wine "$win32/reference_loop.exe" "$(winpath "$data/$1.pkg")" "C:\\bench-out\\$2"; }
+case_ref64k() { wine "$win32/reference_loop.exe" "$(winpath "$data/$1.pkg")" "C:\\bench-out\\$2" 65536; }
+case_nsis-store() { wine "$data/nsis-store-$1.exe" /S "/D=C:\\bench-out\\$2"; }
+case_nsis-zlib() { wine "$data/nsis-zlib-$1.exe" /S "/D=C:\\bench-out\\$2"; }
+case_cp() { cp -r "$data/$1" "$outroot/$2"; }
+case_tar-x() { mkdir "$outroot/$2" && tar -xf "$data/$1.tar" -C "$outroot/$2"; }
+case_install() { wine "$win32/install_bench.exe" "$(winpath "$medium/setup.exe")" "C:\\bench-out\\$2"; }
+case_pack() { "$mediatool" pack "$data/$1" -o "$outroot/$2.pkg"; }
+case_tar-c() { tar -cf "$outroot/$2.tar" -C "$data/$1" .; }
 case_check-stamp() { "$mediatool" check-stamp "$data/stamped.bin"; }
 case_md5sum() { md5sum "$data/stamped.bin"; }
 
+# Deleting many files leaves this disk (ext4 mounted with discard) slow for
+# tens of seconds: creating files then takes up to ten times as long. So
+# outputs stay until the end of a round, and the next round waits until a
+# small probe (copying and removing a folder of small files) runs at its
+# quiet speed again, three times in a row.
+probe_src=$data/small-files/s00/t0
+probe_disk() {
+  local t0=$EPOCHREALTIME
+  cp -r "$probe_src" "$work/probe" && rm -rf "$work/probe"
+  seconds_since "$t0"
+}
+probe_base=$(for _ in 1 2 3; do probe_disk; echo; done | sort -n | sed -n 2p)
+settle_waits=""
+settle_disk() {
+  local t0=$EPOCHREALTIME good=0 p
+  sync
+  while [ "$good" -lt 3 ]; do
+    sleep 1
+    p=$(probe_disk)
+    if awk -v p="$p" -v b="$probe_base" 'BEGIN { exit !(p <= 1.5 * b || p <= b + 0.02) }'; then
+      good=$((good + 1))
+    else
+      good=0
+    fi
+    awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { exit !(b - a > 60) }' && break
+  done
+  settle_waits="$settle_waits $(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.0f", b - a }')"
+}
+clear_outputs() {
+  rm -rf "$outroot"
+  mkdir -p "$outroot"
+}
+
 results=$work/results.tsv
 : >"$results"
-clear_outputs() {
-  rm -rf "$outroot" "$toolout"
-  mkdir -p "$outroot" "$toolout"
-  sync
-}
 # run_case SECTION CASE ROUND KIND: times one run, records wall seconds and
-# the program's own first output field (seconds measured inside).
+# the program's first output line (its first field: seconds measured inside).
 run_case() {
-  local section=$1 name=$2 round=$3 kind=$4 out=$log/last.out t0 t1 first rest
-  clear_outputs
+  local section=$1 name=$2 round=$3 kind=$4 out=$log/last.out dest="r$3-$1-$2" t0 wall first rest
   t0=$EPOCHREALTIME
-  if ! "case_$name" "$kind" >"$out" 2>&1 </dev/null; then
+  if ! "case_$name" "$kind" "$dest" >"$out" 2>&1 </dev/null; then
     cat "$out" >&2
     fail "$section/$name failed in round $round"
   fi
-  t1=$EPOCHREALTIME
+  wall=$(seconds_since "$t0")
   read -r first rest <"$out" || true
-  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$section" "$name" "$round" \
-    "$(python3 -c "print(f'{$t1 - $t0:.6f}')")" "${first:-}" "${rest:-}" >>"$results"
-  if [ "$round" = 1 ] && [ "$section" != tool ]; then verify_output "$section" "$name" "$kind"; fi
+  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$section" "$name" "$round" "$wall" "${first:-}" "${rest:-}" >>"$results"
+  if [ "$round" = 1 ]; then verify_output "$section" "$name" "$kind" "$outroot/$dest"; fi
 }
 # Once per case: the tree it wrote is the payload, byte for byte.
 verify_output() {
-  local section=$1 name=$2 kind=$3 dir
+  local section=$1 name=$2 kind=$3 dir=$4
   case "$name" in
-    pack|tar-c|check-stamp|md5sum) return 0 ;;
-    *) dir=$outroot/$name ;;
+    check-stamp|md5sum|tar-c) return 0 ;;
+    pack) cmp -s "$dir.pkg" "$data/$kind.pkg" || fail "mediatool pack wrote another package"; return 0 ;;
   esac
-  if [ "$name" = install ]; then
-    diff -rq -x Microsoft.VC80.CRT.manifest -x msvcp80.dll -x msvcr80.dll "$dir" "$data/$kind" >"$log/verify.out" 2>&1 \
-      || { cat "$log/verify.out" >&2; fail "$section/$name wrote another tree than the payload"; }
-  else
-    diff -rq "$dir" "$data/$kind" >"$log/verify.out" 2>&1 \
-      || { cat "$log/verify.out" >&2; fail "$section/$name wrote another tree than the payload"; }
+  diff -rq -x Microsoft.VC80.CRT.manifest -x msvcp80.dll -x msvcr80.dll "$dir" "$data/$kind" >"$log/verify.out" 2>&1 \
+    || { cat "$log/verify.out" >&2; fail "$section/$name wrote another tree than the payload"; }
+  if [ "$name" != install ]; then
+    [ ! -e "$dir/msvcr80.dll" ] || fail "$section/$name: unexpected side file"
   fi
 }
 # rotate R WORD...: the words starting at position R modulo their count.
@@ -244,6 +267,8 @@ for round in $(seq 0 "$rounds"); do
   for name in $(rotate "$round" $mixed_cases); do run_case mixed "$name" "$round" mixed; done
   for name in $(rotate "$round" $small_cases); do run_case small-files "$name" "$round" small-files; done
   for name in $(rotate "$round" $tool_cases); do run_case tool "$name" "$round" mixed; done
+  clear_outputs
+  settle_disk
 done
 runs_seconds=$(python3 -c "print(f'{$EPOCHREALTIME - $t_runs:.0f}')")
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -251,19 +276,18 @@ load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 # Peak memory of setup.exe during one more (untimed) installation of the
 # mixed payload, from the kernel's VmHWM of its process.
 say "peak memory of setup.exe"
-clear_outputs
 hwm_file=$log/vmhwm
 : >"$hwm_file"
 (
   while :; do
-    for pid in $(pgrep -f 'medium.setup\.exe' || true); do
+    for pid in $(pgrep -f '^[A-Za-z]:[^ ]*medium.setup\.exe' || true); do
       grep -s '^VmHWM' "/proc/$pid/status" >>"$hwm_file" || true
     done
     sleep 0.02
   done
 ) &
 poller=$!
-case_install mixed >"$log/install-peak.out" 2>&1 </dev/null || { kill "$poller"; fail "the peak-memory installation failed"; }
+case_install mixed peak-install >"$log/install-peak.out" 2>&1 </dev/null || { kill "$poller"; fail "the peak-memory installation failed"; }
 kill "$poller" 2>/dev/null || true
 wait "$poller" 2>/dev/null || true
 vmhwm_kb=$(awk '{ if ($2 > m) m = $2 } END { print m + 0 }' "$hwm_file")
@@ -299,6 +323,8 @@ clear_outputs
   done
   echo "stamped_size=$(stat -c %s "$data/stamped.bin")"
   echo "vmhwm_kb=$vmhwm_kb"
+  echo "probe_base=$probe_base"
+  echo "settle_waits=${settle_waits# }"
   echo "total_seconds=$(python3 -c "print(f'{$EPOCHREALTIME - $started:.0f}')")"
 } >"$work/meta.env"
 python3 "$top/bench/report.py" "$results" "$work/meta.env" "$output"
