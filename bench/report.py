@@ -22,6 +22,8 @@ LABELS = {
     "ref64k": "bare loop, 64 KiB data buffer (context)",
     "nsis-store": "NSIS, compression off (`SetCompress off`), `/S`",
     "nsis-zlib": "NSIS, default compressor (zlib), `/S`",
+    "extract-mem": "setup.exe `ExtractPackage`, output on tmpfs",
+    "ref260-mem": "bare loop, 260-byte buffer, output on tmpfs",
     "cp": "native `cp -r`",
     "tar-x": "native `tar -x`",
 }
@@ -38,6 +40,7 @@ def read_meta(path):
 
 
 def read_results(path):
+    """Counted rounds only; also the per-round figures for paired ratios."""
     wall = defaultdict(list)
     inside = defaultdict(list)
     install = defaultdict(list)
@@ -50,13 +53,25 @@ def read_results(path):
             first = cols[4] if len(cols) > 4 else ""
             rest = cols[5] if len(cols) > 5 else ""
             wall[section, case].append(w)
-            if case in ("extract", "ref260", "ref64k"):
+            ROUNDS[section, case, "wall"][rnd] = w
+            if case.startswith(("extract", "ref")):
                 inside[section, case].append(float(first))
+                ROUNDS[section, case, "inside"][rnd] = float(first)
             if case == "install":
                 for pair in (first + " " + rest).split():
                     k, _, v = pair.partition("=")
                     install[k].append(float(v))
     return wall, inside, install
+
+
+ROUNDS = defaultdict(dict)
+
+
+def paired(section, a, b, kind):
+    """Median over the rounds of a's time over b's in the same round: the
+    disk's state changes from round to round and cancels out of a pair."""
+    ra, rb = ROUNDS[section, a, kind], ROUNDS[section, b, kind]
+    return statistics.median(ra[r] / rb[r] for r in ra if r in rb)
 
 
 def med(values):
@@ -144,18 +159,32 @@ def main():
         w("|---|---:|---:|---:|---:|---:|")
         nsis = med(wall[kind, "nsis-store"])
         cp = med(wall[kind, "cp"])
-        for case in ("extract", "ref260", "ref64k", "nsis-store", "nsis-zlib", "cp", "tar-x"):
+        for case in ("extract", "ref260", "ref64k", "extract-mem", "ref260-mem", "nsis-store", "nsis-zlib",
+                     "cp", "tar-x"):
+            if (kind, case) not in wall:
+                continue
             v = wall[kind, case]
             ins = "%.3f" % med(inside[kind, case]) if inside.get((kind, case)) else ""
             w("| %s | %.3f | %s | %s | %.2fx | %.1fx |" % (LABELS[case], med(v), spread(v), ins, med(v) / nsis, med(v) / cp))
         ratio = med(inside[kind, "extract"]) / med(inside[kind, "ref260"])
-        wall_ratio = med(wall[kind, "extract"]) / med(wall[kind, "ref260"])
+        pair = paired(kind, "extract", "ref260", "inside")
+        mem = paired(kind, "extract-mem", "ref260-mem", "inside")
         w("")
-        w("`ExtractPackage` against the bare loop: %.3fx inside, %.3fx wall." % (ratio, wall_ratio))
-        targets.append(("Extraction within 1.1x of the bare loop, %s (inside)" % kind, "%.3fx" % ratio, ratio <= 1.1))
+        w("`ExtractPackage` against the bare loop (inside): %.3fx as a ratio of medians; %.3fx as the median "
+          "of the per-round ratios; %.3fx with the output on tmpfs (median of per-round ratios), where the "
+          "disk's noise is gone and only the programs' own costs differ." % (ratio, pair, mem))
+        targets.append(("Extraction within 1.1x of the bare loop, %s, on disk (per-round ratios)" % kind,
+                        "%.3fx" % pair, pair <= 1.1))
+        targets.append(("Extraction within 1.1x of the bare loop, %s, on tmpfs (per-round ratios)" % kind,
+                        "%.3fx" % mem, mem <= 1.1))
         if kind == "small-files":
             r = med(wall[kind, "extract"]) / nsis
-            targets.append(("Extraction at or below NSIS stored, small-files (wall)", "%.2fx" % r, r <= 1.0))
+            rp = paired(kind, "extract", "nsis-store", "wall")
+            w("")
+            w("`ExtractPackage` against NSIS stored (wall): %.2fx as a ratio of medians, %.2fx as the median of "
+              "the per-round ratios." % (r, rp))
+            targets.append(("Extraction at or below NSIS stored, small-files (wall, per-round ratios)",
+                            "%.2fx" % rp, rp <= 1.0))
     w("")
 
     w("## Full installation (mixed payload)")
