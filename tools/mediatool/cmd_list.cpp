@@ -66,10 +66,7 @@ int RunList(const Args& args)
         if (a == "--json") {
             json = true;
         } else if (a == "--codepage") {
-            if (i + 1 >= args.size() || !ParseCodePage(args[i + 1], cp))
-                return UsageError(kCmd, std::string("--codepage takes one of ") + SupportedCodePages()),
-                       kExitUsage;
-            ++i;
+            if (!TakeCodePage(kCmd, args, i, cp)) return kExitUsage;
         } else if (!a.empty() && a[0] == '-') {
             return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
         } else if (!havePackage) {

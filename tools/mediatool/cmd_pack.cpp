@@ -124,10 +124,7 @@ int RunPack(const Args& args)
             out = ArgPath(args[++i]);
             haveOut = true;
         } else if (a == "--codepage") {
-            if (!hasValue || !ParseCodePage(args[i + 1], cp))
-                return UsageError(kCmd, std::string("--codepage takes one of ") + SupportedCodePages()),
-                       kExitUsage;
-            ++i;
+            if (!TakeCodePage(kCmd, args, i, cp)) return kExitUsage;
         } else if (a == "--manifest") {
             if (!hasValue) return UsageError(kCmd, "--manifest needs a file"), kExitUsage;
             manifestPath = ArgPath(args[++i]);

@@ -90,10 +90,7 @@ int RunUnpack(const Args& args)
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--codepage") {
-            if (i + 1 >= args.size() || !ParseCodePage(args[i + 1], cp))
-                return UsageError(kCmd, std::string("--codepage takes one of ") + SupportedCodePages()),
-                       kExitUsage;
-            ++i;
+            if (!TakeCodePage(kCmd, args, i, cp)) return kExitUsage;
         } else if (!a.empty() && a[0] == '-') {
             return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
         } else {

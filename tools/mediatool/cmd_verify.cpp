@@ -155,11 +155,8 @@ int RunVerify(const Args& args)
             manifestPath = ArgPath(args[++i]);
             haveManifest = true;
         } else if (a == "--codepage") {
-            if (!hasValue || !ParseCodePage(args[i + 1], cp))
-                return UsageError(kCmd, std::string("--codepage takes one of ") + SupportedCodePages()),
-                       kExitUsage;
+            if (!TakeCodePage(kCmd, args, i, cp)) return kExitUsage;
             haveCodePage = true;
-            ++i;
         } else if (!a.empty() && a[0] == '-') {
             return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
         } else if (!havePackage) {

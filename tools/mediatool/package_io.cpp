@@ -266,6 +266,17 @@ void UsageError(const char* command, const std::string& why)
     std::fprintf(stderr, "mediatool %s: %s (see 'mediatool %s --help')\n", command, why.c_str(), command);
 }
 
+bool TakeCodePage(const char* command, const std::vector<std::string>& args, std::size_t& i,
+                  unsigned& cp)
+{
+    if (i + 1 >= args.size() || !ParseCodePage(args[i + 1], cp)) {
+        UsageError(command, std::string("--codepage takes one of ") + SupportedCodePages());
+        return false;
+    }
+    ++i;
+    return true;
+}
+
 void PrepareConsole()
 {
 #ifdef _WIN32

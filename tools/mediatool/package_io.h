@@ -86,6 +86,11 @@ bool CheckPackageFile(const char* command, const fs::path& p, std::uint64_t& siz
 void Refuse(const char* command, const std::string& what, const std::string& why);
 void UsageError(const char* command, const std::string& why);
 
+// For "--codepage N" at args[i]: reads N into `cp` and moves i onto it.
+// False, after the usage message, when N is missing or not supported.
+bool TakeCodePage(const char* command, const std::vector<std::string>& args, std::size_t& i,
+                  unsigned& cp);
+
 // Standard output shows UTF-8 (a Windows console is switched to it).
 void PrepareConsole();
 
