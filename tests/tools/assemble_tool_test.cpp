@@ -12,47 +12,11 @@
 
 namespace fs = std::filesystem;
 
+#include "tests/tools/tool_support.h"
+
+using namespace tooltest;
+
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out;   // standard output and standard error together
-};
-
-ToolRun Tool(const std::string& args)
-{
-    const std::string cmd = std::string("'") + MEDIATOOL_PATH + "' " + args + " 2>&1";
-    ToolRun r{-1, ""};
-    std::FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int raw = pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
-}
-
-std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
-
-void Put(const fs::path& p, const std::string& data)
-{
-    fs::create_directories(p.parent_path());
-    std::ofstream f(p, std::ios::binary);
-    f << data;
-}
-
-std::string Get(const fs::path& p)
-{
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-std::string U32(std::uint32_t v)
-{
-    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-            static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
-}
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -284,7 +248,9 @@ TEST_F(AssembleTool, Warnings)
         const ToolRun r = Tool(Base() + " --placeholder-runtime --ini " + Q(root_ / "setup.ini"));
         EXPECT_EQ(r.status, 0) << r.out;
         EXPECT_TRUE(Has(r.out, c.message)) << r.out;
-        if (c.absent) EXPECT_FALSE(Has(r.out, c.absent)) << r.out;
+        if (c.absent) {
+            EXPECT_FALSE(Has(r.out, c.absent)) << r.out;
+        }
         EXPECT_TRUE(fs::exists(root_ / "medium" / "Setup.pkg"));
     }
 }

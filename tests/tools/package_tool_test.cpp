@@ -11,59 +11,11 @@
 
 namespace fs = std::filesystem;
 
+#include "tests/tools/tool_support.h"
+
+using namespace tooltest;
+
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out;   // standard output and standard error together
-};
-
-ToolRun Tool(const std::string& args)
-{
-    const std::string cmd = std::string("'") + MEDIATOOL_PATH + "' " + args + " 2>&1";
-    ToolRun r{-1, ""};
-    std::FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int raw = pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
-}
-
-std::string Shell(const std::string& cmd)
-{
-    std::string out;
-    std::FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
-std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
-
-void Put(const fs::path& p, const std::string& data)
-{
-    fs::create_directories(p.parent_path());
-    std::ofstream f(p, std::ios::binary);
-    f << data;
-}
-
-std::string Get(const fs::path& p)
-{
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-std::string U32(std::uint32_t v)
-{
-    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-            static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
-}
 
 class PackageTool : public ::testing::Test {
 protected:
@@ -148,7 +100,7 @@ TEST_F(PackageTool, RoundTrip)
     EXPECT_EQ(verify.status, 0) << verify.out;
 
     // The manifest's package digest is what sha256sum says.
-    const std::string sum = Shell("sha256sum " + Q(pkg)).substr(0, 64);
+    const std::string sum = RunCommand("sha256sum " + Q(pkg)).out.substr(0, 64);
     const std::string text = Get(manifest);
     EXPECT_NE(text.find("package " + sum + " "), std::string::npos) << text;
     EXPECT_NE(text.find("records 6\n"), std::string::npos) << text;
@@ -158,7 +110,7 @@ TEST_F(PackageTool, RoundTrip)
     const fs::path out = root_ / "out";
     const ToolRun unpack = Tool("unpack " + Q(pkg) + " " + Q(out));
     ASSERT_EQ(unpack.status, 0) << unpack.out;
-    EXPECT_EQ(Shell("diff -r " + Q(t) + " " + Q(out) + " && echo same"), "same\n");
+    EXPECT_EQ(RunCommand("diff -r " + Q(t) + " " + Q(out) + " && echo same").out, "same\n");
 }
 
 TEST_F(PackageTool, SameTreeSameBytes)
@@ -175,8 +127,8 @@ TEST_F(PackageTool, SameTreeSameBytes)
     ASSERT_EQ(Tool("pack " + Q(a) + " -o " + Q(root_ / "a.pkg")).status, 0);
     ASSERT_EQ(Tool("pack " + Q(b) + " -o " + Q(root_ / "b.pkg")).status, 0);
     ASSERT_EQ(Tool("pack " + Q(a) + " -o " + Q(root_ / "a2.pkg")).status, 0);
-    EXPECT_EQ(Shell("cmp " + Q(root_ / "a.pkg") + " " + Q(root_ / "b.pkg") + " && echo same"), "same\n");
-    EXPECT_EQ(Shell("cmp " + Q(root_ / "a.pkg") + " " + Q(root_ / "a2.pkg") + " && echo same"), "same\n");
+    EXPECT_EQ(RunCommand("cmp " + Q(root_ / "a.pkg") + " " + Q(root_ / "b.pkg") + " && echo same").out, "same\n");
+    EXPECT_EQ(RunCommand("cmp " + Q(root_ / "a.pkg") + " " + Q(root_ / "a2.pkg") + " && echo same").out, "same\n");
 }
 
 TEST_F(PackageTool, PackRefusals)
@@ -322,7 +274,7 @@ TEST_F(PackageTool, HostileNamesAreRefusedAndNothingLeaves)
         EXPECT_NE(unpack.out.find(c.message), std::string::npos) << unpack.out;
         EXPECT_EQ(Get(out / "ok"), "1");
         EXPECT_FALSE(fs::exists(out / "last"));
-        EXPECT_EQ(Shell("find " + Q(root_ / ("h" + std::to_string(n))) + " -type f | wc -l"), "1\n");
+        EXPECT_EQ(RunCommand("find " + Q(root_ / ("h" + std::to_string(n))) + " -type f | wc -l").out, "1\n");
         const ToolRun list = Tool("list " + Q(pkg));
         EXPECT_EQ(list.status, 1);
         EXPECT_NE(list.out.find("refused by setup"), std::string::npos) << list.out;
