@@ -1,6 +1,4 @@
 // mediatool stamp / check-stamp, run as a program.
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -9,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "media/digest.h"
+#include "tests/tools/tool_support.h"
+
+using tooltest::Tool;
+using tooltest::ToolRun;
 
 namespace {
 
@@ -22,25 +24,6 @@ const char kSaltsOnly[] = "6693f0114fe93a876873f769cb00cc73";
 const char kBody1024[] = "3c69d9b2c735754680bd7d7f2ed6c66e";
 const char kBody1025[] = "e462363a61595bf995c56a119c4da3bf";
 const char kBody3000[] = "297407592480347c86a115ebca4fb17e";
-
-struct Result {
-    int status;
-    std::string output;  // stdout and stderr
-};
-
-Result Mediatool(const std::string& args)
-{
-    const std::string cmd = std::string("'") + MEDIATOOL_PATH + "' " + args + " 2>&1";
-    Result r{-1, ""};
-    std::FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[512];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-    const int raw = pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
-}
 
 Bytes FromHex(const char* hex)
 {
@@ -106,9 +89,9 @@ TEST(MediatoolStamp, InPlaceWritesTheStampAndNothingElse)
         before.resize(c.bodyLength + 512, 0x5A);
         const std::string path = Write("inplace.bmp", before);
 
-        const Result r = Mediatool("stamp " + Quote(path));
-        EXPECT_EQ(r.status, 0) << r.output;
-        EXPECT_NE(r.output.find(c.digest), std::string::npos) << r.output;
+        const ToolRun r = Tool("stamp " + Quote(path));
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find(c.digest), std::string::npos) << r.out;
 
         Bytes expected = before;
         const Bytes stamp = FromHex(c.digest);
@@ -130,8 +113,8 @@ TEST(MediatoolStamp, AppendAddsATrailer)
         const Bytes before = Pattern(c.length);
         const std::string path = Write("append.bmp", before);
 
-        const Result r = Mediatool("stamp --append " + Quote(path));
-        EXPECT_EQ(r.status, 0) << r.output;
+        const ToolRun r = Tool("stamp --append " + Quote(path));
+        EXPECT_EQ(r.status, 0) << r.out;
 
         Bytes expected = before;
         expected.resize(c.length + 512, 0);
@@ -147,18 +130,18 @@ TEST(MediatoolStamp, RefusesWhatItCannotStamp)
 {
     const Bytes small = Pattern(511);
     const std::string path = Write("small.bmp", small);
-    Result r = Mediatool("stamp " + Quote(path));
+    ToolRun r = Tool("stamp " + Quote(path));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find(path), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("512"), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find(path), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("512"), std::string::npos) << r.out;
     EXPECT_EQ(Read(path), small) << "a refused file stays as it was";
     std::remove(path.c_str());
 
     const std::string missing = TempPath("missing.bmp");
     std::remove(missing.c_str());
-    r = Mediatool("stamp " + Quote(missing));
+    r = Tool("stamp " + Quote(missing));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find(missing), std::string::npos) << r.output;
+    EXPECT_NE(r.out.find(missing), std::string::npos) << r.out;
     EXPECT_EQ(Read(missing), Bytes()) << "no file is created";
 }
 
@@ -179,9 +162,9 @@ TEST(MediatoolStamp, UsageErrors)
         {"check-stamp --help", 0},
     };
     for (const auto& c : cases) {
-        const Result r = Mediatool(c.args);
-        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.output;
-        EXPECT_FALSE(r.output.empty()) << c.args;
+        const ToolRun r = Tool(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.out;
+        EXPECT_FALSE(r.out.empty()) << c.args;
     }
 }
 
@@ -216,17 +199,17 @@ TEST(MediatoolCheckStamp, JudgesLikeSetup)
     };
     for (const auto& c : cases) {
         const std::string path = Write("check.bmp", *c.data);
-        const Result r = Mediatool("check-stamp " + Quote(path));
-        EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.output;
-        EXPECT_NE(r.output.find(c.word), std::string::npos) << c.what << "\n" << r.output;
-        EXPECT_NE(r.output.find(path), std::string::npos) << c.what;
+        const ToolRun r = Tool("check-stamp " + Quote(path));
+        EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.word), std::string::npos) << c.what << "\n" << r.out;
+        EXPECT_NE(r.out.find(path), std::string::npos) << c.what;
         std::remove(path.c_str());
     }
 
     const std::string missing = TempPath("missing_check.bmp");
     std::remove(missing.c_str());
-    const Result r = Mediatool("check-stamp " + Quote(missing));
-    EXPECT_EQ(r.status, 1) << r.output;
+    const ToolRun r = Tool("check-stamp " + Quote(missing));
+    EXPECT_EQ(r.status, 1) << r.out;
 }
 
 // Stamping again after an edit makes a refused file accepted again.
@@ -234,14 +217,14 @@ TEST(MediatoolStamp, RestampAfterEdit)
 {
     Bytes data = Pattern(2000);
     const std::string path = Write("restamp.bmp", data);
-    ASSERT_EQ(Mediatool("stamp " + Quote(path)).status, 0);
-    EXPECT_EQ(Mediatool("check-stamp " + Quote(path)).status, 0);
+    ASSERT_EQ(Tool("stamp " + Quote(path)).status, 0);
+    EXPECT_EQ(Tool("check-stamp " + Quote(path)).status, 0);
 
     data = Read(path);
     data[7] ^= 0xFF;
     Write("restamp.bmp", data);
-    EXPECT_EQ(Mediatool("check-stamp " + Quote(path)).status, 1);
-    EXPECT_EQ(Mediatool("stamp " + Quote(path)).status, 0);
-    EXPECT_EQ(Mediatool("check-stamp " + Quote(path)).status, 0);
+    EXPECT_EQ(Tool("check-stamp " + Quote(path)).status, 1);
+    EXPECT_EQ(Tool("stamp " + Quote(path)).status, 0);
+    EXPECT_EQ(Tool("check-stamp " + Quote(path)).status, 0);
     std::remove(path.c_str());
 }
