@@ -1,6 +1,7 @@
 #include "tests/e2e/install_support.h"
 
 #include <shlobj.h>
+#include "tests/common/bytes.h"
 
 namespace e2e {
 
@@ -57,15 +58,12 @@ std::wstring WithName(std::wstring text, const std::wstring& name)
 
 std::string LittleEndian32(std::uint32_t v)
 {
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    return s;
+    return testbytes::U32(v);
 }
 
 std::string Record(const std::string& nameBytes, const std::string& data)
 {
-    return LittleEndian32(static_cast<std::uint32_t>(nameBytes.size())) + nameBytes +
-           LittleEndian32(static_cast<std::uint32_t>(data.size())) + data;
+    return testbytes::Record(nameBytes, data);
 }
 
 std::string Package(const std::vector<PackedFile>& files)

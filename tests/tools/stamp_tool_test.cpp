@@ -8,11 +8,15 @@
 
 #include "media/digest.h"
 #include "tests/tools/tool_support.h"
+#include "tests/common/bytes.h"
 
 using tooltest::Tool;
 using tooltest::ToolRun;
 
 namespace {
+
+using testbytes::FromHex;
+using testbytes::Pattern;
 
 using Bytes = std::vector<unsigned char>;
 
@@ -25,23 +29,7 @@ const char kBody1024[] = "3c69d9b2c735754680bd7d7f2ed6c66e";
 const char kBody1025[] = "e462363a61595bf995c56a119c4da3bf";
 const char kBody3000[] = "297407592480347c86a115ebca4fb17e";
 
-Bytes FromHex(const char* hex)
-{
-    Bytes out;
-    for (std::size_t i = 0; hex[i] && hex[i + 1]; i += 2) {
-        unsigned v = 0;
-        std::sscanf(hex + i, "%2x", &v);
-        out.push_back(static_cast<unsigned char>(v));
-    }
-    return out;
-}
 
-Bytes Pattern(std::size_t n)
-{
-    Bytes v(n);
-    for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<unsigned char>((i * 7 + 3) % 256);
-    return v;
-}
 
 std::string TempPath(const std::string& name)
 {

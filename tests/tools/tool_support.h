@@ -11,6 +11,8 @@
 #include <iterator>
 #include <string>
 
+#include "tests/common/bytes.h"
+
 namespace tooltest {
 
 namespace fs = std::filesystem;
@@ -55,12 +57,7 @@ inline std::string Get(const fs::path& p)
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-// A little-endian 32-bit field, as the package format stores it.
-inline std::string U32(std::uint32_t v)
-{
-    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-            static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
-}
+using testbytes::U32;
 
 } // namespace tooltest
 

@@ -6,8 +6,12 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include "tests/common/bytes.h"
 
 namespace {
+
+using testbytes::FromHex;
+using testbytes::Pattern;
 
 using Bytes = std::vector<unsigned char>;
 
@@ -29,23 +33,7 @@ const BodyCase kBodies[] = {
     {3000, "297407592480347c86a115ebca4fb17e"},  // two chunks and a short one
 };
 
-Bytes FromHex(const char* hex)
-{
-    Bytes out;
-    for (std::size_t i = 0; hex[i] && hex[i + 1]; i += 2) {
-        unsigned v = 0;
-        std::sscanf(hex + i, "%2x", &v);
-        out.push_back(static_cast<unsigned char>(v));
-    }
-    return out;
-}
 
-Bytes Pattern(std::size_t n)
-{
-    Bytes v(n);
-    for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<unsigned char>((i * 7 + 3) % 256);
-    return v;
-}
 
 // Body, then a 512-byte trailer of filler with the stamp at offset 158.
 Bytes StampedFile(const Bytes& body, const char* stampHex)

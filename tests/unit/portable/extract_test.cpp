@@ -7,21 +7,15 @@
 #include <vector>
 
 #include "media/extract.h"
+#include "tests/common/bytes.h"
 
 namespace {
 
-// Little-endian fields written out by hand, independent of the code.
-std::string U32(std::uint32_t v)
-{
-    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-            static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
-}
+using testbytes::Record;
+using testbytes::U32;
 
-std::string Record(const std::string& name, const std::string& data)
-{
-    return U32(static_cast<std::uint32_t>(name.size())) + name + U32(static_cast<std::uint32_t>(data.size())) +
-           data;
-}
+// Little-endian fields written out by hand, independent of the code.
+
 
 class MemoryTarget : public ExtractTarget {
 public:

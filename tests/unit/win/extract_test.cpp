@@ -10,8 +10,12 @@
 
 #include "media/extract_win32.h"
 #include "media/source_dir.h"
+#include "tests/common/bytes.h"
 
 namespace {
+
+using testbytes::Record;
+using testbytes::U32;
 
 class Handle {
 public:
@@ -28,17 +32,7 @@ private:
     HANDLE h_;
 };
 
-std::string U32(std::uint32_t v)
-{
-    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-            static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
-}
 
-std::string Record(const std::string& name, const std::string& data)
-{
-    return U32(static_cast<std::uint32_t>(name.size())) + name + U32(static_cast<std::uint32_t>(data.size())) +
-           data;
-}
 
 bool WriteAll(const std::string& path, const std::string& data)
 {
