@@ -5,13 +5,13 @@
 
 #include <cstdint>
 
-#include "app/strings.h"
+#include "app/strings_win32.h"
 #include "install/install_folder.h"
-#include "install/registry.h"
-#include "install/shortcuts.h"
+#include "install/registry_win32.h"
+#include "install/shortcuts_win32.h"
 #include "media/extract_win32.h"
 #include "media/package_format.h"
-#include "media/source_dir.h"
+#include "media/source_dir_win32.h"
 #include "ui/done_dlg.h"
 
 namespace {

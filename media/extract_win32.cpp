@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "media/source_dir.h"
+#include "media/source_dir_win32.h"
 #include "media/split.h"
 
 namespace {

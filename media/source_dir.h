@@ -12,14 +12,4 @@
 // stays); the whole path when it holds none. A trail byte 0x5C of a
 // double-byte character is not a backslash.
 std::string DirectoryOfProgramPath(const std::string& programPath, const LeadBytes& lb);
-
-// Win32 (source_dir_win32.cpp) from here on.
-
-// Empties `directory` and fills it with the source directory. False, with
-// `directory` left empty, when the program's own path cannot be obtained.
-bool GetSourceDirectory(std::string& directory);
-
-// The lead bytes of the thread's ANSI code page, from GetCPInfo(CP_ACP).
-LeadBytes AnsiLeadBytes();
-
 #endif

@@ -1,4 +1,4 @@
-#include "media/source_dir.h"
+#include "media/source_dir_win32.h"
 
 #include <windows.h>
 

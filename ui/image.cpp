@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/dll_safety.h"
+#include "app/dll_safety_win32.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ const INT kPixelFormat32bppRGB = 0x00022009;
 const int kBytesPerPixel = 4;
 const WORD kDibBitCount = 32;
 
-// Loaded from the system folder only (app/dll_safety.h).
+// Loaded from the system folder only (app/dll_safety_win32.h).
 const char kGdiplusDll[] = "gdiplus.dll";
 
 using StartupFn = GpStatus(WINAPI*)(ULONG_PTR*, const GpStartupInput*, void*);

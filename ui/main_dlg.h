@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/module.h"
+#include "app/module_win32.h"
 #include "res/resource.h"
 #include "ui/dialog.h"
 #include "ui/gdi.h"

@@ -1,8 +1,8 @@
 #include "ui/splash_wnd.h"
 
-#include "app/module.h"
+#include "app/module_win32.h"
 #include "media/digest.h"
-#include "media/source_dir.h"
+#include "media/source_dir_win32.h"
 #include "res/resource.h"
 #include "ui/center_window.h"
 

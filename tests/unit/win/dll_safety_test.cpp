@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/dll_safety.h"
+#include "app/dll_safety_win32.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "media/extract_win32.h"
-#include "media/source_dir.h"
+#include "media/source_dir_win32.h"
 #include "tests/common/bytes.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "install/registry.h"
+#include "install/registry_win32.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "install/shortcuts.h"
+#include "install/shortcuts_win32.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/module.h"
-#include "media/source_dir.h"
+#include "app/module_win32.h"
+#include "media/source_dir_win32.h"
 #include "ui/gdi.h"
 #include "ui/splash_wnd.h"
 

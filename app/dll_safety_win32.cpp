@@ -1,4 +1,4 @@
-#include "app/dll_safety.h"
+#include "app/dll_safety_win32.h"
 
 #include <string>
 

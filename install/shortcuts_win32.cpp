@@ -1,10 +1,10 @@
-#include "install/shortcuts.h"
+#include "install/shortcuts_win32.h"
 
 #include <shlwapi.h>
 
 #include <cstring>
 
-#include "app/strings.h"
+#include "app/strings_win32.h"
 #include "install/com_ptr.h"
 #include "res/resource.h"
 

@@ -6,8 +6,8 @@
 #include <clocale>
 #include <memory>
 
-#include "app/dll_safety.h"
-#include "app/module.h"
+#include "app/dll_safety_win32.h"
+#include "app/module_win32.h"
 #include "ui/main_dlg.h"
 
 namespace {

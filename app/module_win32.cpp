@@ -1,4 +1,4 @@
-#include "app/module.h"
+#include "app/module_win32.h"
 
 #include <algorithm>
 #include <new>

@@ -1,9 +1,9 @@
-#include "app/strings.h"
+#include "app/strings_win32.h"
 
 #include <cstdlib>
 #include <vector>
 
-#include "app/module.h"
+#include "app/module_win32.h"
 #include "app/text_replace.h"
 
 namespace {

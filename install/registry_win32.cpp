@@ -1,4 +1,4 @@
-#include "install/registry.h"
+#include "install/registry_win32.h"
 
 LONG RegKey::Open(HKEY parent, const char* subKey, REGSAM access)
 {
