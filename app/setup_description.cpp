@@ -91,14 +91,6 @@ struct FileCloser {
 
 } // namespace
 
-std::string SetupDescriptionPath(const std::string& programPath)
-{
-    const std::size_t dot = programPath.rfind('.');
-    std::string path = dot == std::string::npos ? programPath : programPath.substr(0, dot + 1);
-    path += "ini";
-    return path;
-}
-
 bool ProgramPathIsWhole(unsigned long returned, std::size_t bufferSize)
 {
     return returned != 0 && returned < bufferSize;

@@ -18,11 +18,6 @@ enum class SetupDescriptionEnd {
     kNotOpened,     // no file (LoadSetupDescription only)
 };
 
-// The file's path for a program at `programPath`: cut right after the last
-// "." anywhere in the path, then "ini" ("D:\Setup.exe" -> "D:\Setup.ini",
-// "D:\Release.2\Setup" -> "D:\Release.ini", "D:\Setup" -> "D:\Setupini").
-std::string SetupDescriptionPath(const std::string& programPath);
-
 // Whether a program path that the platform wrote into a buffer of
 // `bufferSize` characters, answering `returned`, is whole. A path that fills
 // the buffer may have been cut and would name another file.

@@ -10,6 +10,7 @@
 #include "install/registry_win32.h"
 #include "install/shortcuts_win32.h"
 #include "media/extract_win32.h"
+#include "media/medium.h"
 #include "media/package_format.h"
 #include "media/source_dir_win32.h"
 #include "ui/done_dlg.h"
@@ -21,24 +22,12 @@ const char kWindowsLayoutKey[] = "WindowsLayout";
 const char kInstPathValue[] = "InstPath";
 const char kNameValue[] = "Name";
 const char kTitleValue[] = "Title";
-const char kPackageName[] = "Setup.pkg";
 const DWORD kPauseMilliseconds = 300;
 // Where the bar stands (of 0..800) when the main dialog closes.
 const int kFinalProgress = 500;
 
 // Disabled while the run works, in this order.
 const int kInstallControls[] = {IDC_FOLDER_EDIT, IDC_BROWSE, IDC_INSTALL};
-
-const struct SideFile {
-    const char* name;
-    bool required;     // a failed copy ends the run with IDS_ERR_COPY_FILE
-} kSideFiles[] = {
-    {"Splash.bmp", false},
-    {"icon.ico", false},
-    {"Microsoft.VC80.CRT.manifest", true},
-    {"msvcp80.dll", true},
-    {"msvcr80.dll", true},
-};
 
 class FileHandle {
 public:
@@ -88,7 +77,7 @@ bool Unpack(const std::string& folder, HWND progress, InstallError& error)
 {
     std::string source;
     GetSourceDirectory(source);
-    const std::string packagePath = source + kPackageName;
+    const std::string packagePath = source + medium::kPackageName;
     FileHandle package(::CreateFileA(packagePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     // A package of 2 GiB or more would read as a negative size, and so as
@@ -118,7 +107,7 @@ bool CopySideFiles(const std::string& folder, InstallError& error)
 {
     std::string source;
     GetSourceDirectory(source);
-    for (const SideFile& file : kSideFiles) {
+    for (const medium::SideFile& file : medium::kSideFiles) {
         const std::string from = source + file.name;
         const std::string to = folder + file.name;
         if (::CopyFileA(from.c_str(), to.c_str(), FALSE) || !file.required) continue;

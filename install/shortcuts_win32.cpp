@@ -6,10 +6,9 @@
 
 #include "app/strings_win32.h"
 #include "install/com_ptr.h"
+#include "media/medium.h"
 #include "res/resource.h"
 
-const char kInstalledProgram[] = "Kelvra.exe";
-const char kShortcutIcon[] = "icon.ico";
 
 namespace {
 
@@ -50,14 +49,14 @@ bool ShortcutFilePath(const char* folder, const std::string& name, std::string& 
 void FillAndSaveShortcuts(IShellLinkA* link, const std::string& installFolder,
                           const std::string& name, HWND owner)
 {
-    link->SetPath((installFolder + kInstalledProgram).c_str());
+    link->SetPath((installFolder + medium::kProgramName).c_str());
     link->SetWorkingDirectory(installFolder.c_str());
 
     std::string description;
     LoadTextWithName(description, IDS_SHORTCUT_DESC, name);
     link->SetDescription(description.c_str());
 
-    const std::string icon = installFolder + kShortcutIcon;
+    const std::string icon = installFolder + medium::kIconName;
     if (::PathFileExistsA(icon.c_str())) link->SetIconLocation(icon.c_str(), 0);
 
     ComPtr<IPersistFile> file;

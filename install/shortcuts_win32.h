@@ -7,10 +7,6 @@
 
 #include <string>
 
-// The program every shortcut starts, whatever the product is called.
-extern const char kInstalledProgram[];
-extern const char kShortcutIcon[];
-
 enum class ShortcutResult {
     kDone,            // whatever could be saved is saved
     kNoLinkObject,    // the shell link object could not be created

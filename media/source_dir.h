@@ -12,4 +12,5 @@
 // stays); the whole path when it holds none. A trail byte 0x5C of a
 // double-byte character is not a backslash.
 std::string DirectoryOfProgramPath(const std::string& programPath, const LeadBytes& lb);
+
 #endif

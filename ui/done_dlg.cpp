@@ -2,11 +2,9 @@
 
 #include <shellapi.h>
 
+#include "media/medium.h"
 #include "ui/center_window.h"
 #include "ui/dialog_texts.h"
-
-const char kDriverInstaller[] = "Corvane Driver\\setup.exe";
-const char kDotNetInstaller[] = "dotnetfx\\dotnetfx.exe";
 
 namespace {
 
@@ -68,13 +66,13 @@ void CDoneDlg::StartInstaller(const char* relativePath)
 
 LRESULT CDoneDlg::OnInstallDrivers()
 {
-    StartInstaller(kDriverInstaller);
+    StartInstaller(medium::kDriverInstaller);
     return 0;
 }
 
 LRESULT CDoneDlg::OnInstallDotNet()
 {
-    StartInstaller(kDotNetInstaller);
+    StartInstaller(medium::kDotNetInstaller);
     return 0;
 }
 

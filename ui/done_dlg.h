@@ -9,10 +9,6 @@
 #include "res/resource.h"
 #include "ui/dialog.h"
 
-// Installers that the package places below the install folder.
-extern const char kDriverInstaller[];
-extern const char kDotNetInstaller[];
-
 class CDoneDlg : public CDialogBase {
 public:
     enum { IDD = IDD_DONE };

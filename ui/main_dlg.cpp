@@ -4,13 +4,13 @@
 #include <shlobj.h>
 
 #include "app/setup_description.h"
+#include "media/medium.h"
 #include "ui/center_window.h"
 #include "ui/dialog_texts.h"
 #include "ui/splash_wnd.h"
 
 namespace {
 
-const char kDefaultName[] = "Kelvra";
 const char kFallbackProgramFiles[] = "C:\\Program Files";
 const DWORD kSplashMilliseconds = 2000;
 const int kProgressRange = 800;
@@ -74,7 +74,7 @@ LRESULT CMainDlg::OnInitDialog()
         shown->SetStatusText("");
     }
 
-    name_ = kDefaultName;
+    name_ = medium::kDefaultProductName;
     ReadSetupDescription();
     FillTexts();
     ProposeInstallFolder();
@@ -111,7 +111,7 @@ void CMainDlg::ReadSetupDescription()
     const DWORD n = ::GetModuleFileNameA(g_Module.GetInstance(), path, MAX_PATH);
     // A path that fills the buffer may be cut: it would name another file.
     if (n == 0 || !ProgramPathIsWhole(n, MAX_PATH)) return;
-    LoadSetupDescription(SetupDescriptionPath(path), name_, title_);
+    LoadSetupDescription(medium::DescriptionPathFor(path), name_, title_);
 }
 
 void CMainDlg::FillTexts()

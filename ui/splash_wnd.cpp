@@ -2,13 +2,13 @@
 
 #include "app/module_win32.h"
 #include "media/digest.h"
+#include "media/medium.h"
 #include "media/source_dir_win32.h"
 #include "res/resource.h"
 #include "ui/center_window.h"
 
 namespace {
 
-const char kPictureFileName[] = "Splash.bmp";
 const char kLoadingText[] = "Kelvra Loading...";
 
 // Status text font: a character-cell height of 14, everything else default.
@@ -87,7 +87,7 @@ BOOL CSplashWnd::ShowSplash()
     // Without the program's own folder there is no medium to take a
     // picture from: a bare "Splash.bmp" would be looked up elsewhere.
     const bool haveSource = GetSourceDirectory(path);
-    path += kPictureFileName;
+    path += medium::kSplashName;
 
     picture_.reset();
     int width = 0, height = 0;

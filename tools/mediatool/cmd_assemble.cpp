@@ -8,6 +8,7 @@
 
 #include "app/setup_description.h"
 #include "media/digest.h"
+#include "media/medium.h"
 #include "media/sha256.h"
 #include "media/stream64.h"
 #include "tools/mediatool/cmd_package.h"
@@ -16,13 +17,19 @@
 namespace {
 
 const char kCmd[] = "assemble";
-const char kPackageName[] = "Setup.pkg";
-const char kSplashName[] = "Splash.bmp";
-const char kIconName[] = "icon.ico";
-const char kProgramName[] = "Kelvra.exe";
-const char kDefaultName[] = "Kelvra";
-// Setup copies these from the medium and stops when one is missing.
-const char* const kRuntimeFiles[] = {"Microsoft.VC80.CRT.manifest", "msvcp80.dll", "msvcr80.dll"};
+using medium::kIconName;
+using medium::kPackageName;
+using medium::kProgramName;
+using medium::kSplashName;
+
+// The side files setup cannot do without: the runtime files.
+std::vector<const char*> RuntimeFiles()
+{
+    std::vector<const char*> names;
+    for (const medium::SideFile& f : medium::kSideFiles)
+        if (f.required) names.push_back(f.name);
+    return names;
+}
 // The default install folder is one of these, a product's Name and a
 // backslash: 32-bit and 64-bit Windows.
 const char* const kProgramFilesFolders[] = {"C:\\Program Files\\", "C:\\Program Files (x86)\\"};
@@ -38,7 +45,7 @@ struct Options {
 
 // The medium's name and title as setup will read them, in the code page.
 struct Description {
-    std::string name = kDefaultName;
+    std::string name = medium::kDefaultProductName;
     std::string title;
     std::string encoding;   // how the file was written, for the summary
 };
@@ -180,9 +187,8 @@ bool ConvertDescription(const std::string& in, unsigned cp, std::string& out, st
 // rule reaches into whatever folder the medium is copied to.
 std::string DescriptionFileName(const std::string& setupName)
 {
-    const std::size_t dot = setupName.find_last_of('.');
-    if (dot == std::string::npos) return std::string();
-    return setupName.substr(0, dot + 1) + "ini";
+    if (setupName.find('.') == std::string::npos) return std::string();
+    return medium::DescriptionPathFor(setupName);
 }
 
 std::string PlaceholderText(const char* name)
@@ -315,7 +321,7 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
                                 "msvcp80.dll and msvcr80.dll (--runtime DIR)");
     } else if (!o.runtime.empty()) {
         const fs::path dir = ArgPath(o.runtime);
-        for (const char* name : kRuntimeFiles) {
+        for (const char* name : RuntimeFiles()) {
             fs::path found = dir / name;
             // A file that differs only in letter case is the same file to Windows.
             if (!fs::is_regular_file(found, ec)) {
@@ -466,8 +472,8 @@ int RunAssemble(const Args& args)
 
     // Side files are copied after the extraction, over payload files of
     // the same name.
-    std::vector<std::string> sideFiles = {kSplashName, kIconName};
-    for (const char* r : kRuntimeFiles) sideFiles.push_back(r);
+    std::vector<std::string> sideFiles;
+    for (const medium::SideFile& f : medium::kSideFiles) sideFiles.push_back(f.name);
     for (const std::string& n : names.names)
         for (const std::string& side : sideFiles)
             if (Lower(n) == Lower(side))
@@ -480,7 +486,7 @@ int RunAssemble(const Args& args)
     std::vector<std::string> targets = names.names;
     if (!o.splash.empty()) targets.push_back(kSplashName);
     if (!o.icon.empty()) targets.push_back(kIconName);
-    for (const char* r : kRuntimeFiles) targets.push_back(r);
+    for (const char* r : RuntimeFiles()) targets.push_back(r);
     for (const std::string& n : targets) {
         for (const char* base : kProgramFilesFolders) {
             const std::size_t chars = CharCount(base, lb) + CharCount(d.name, lb) + 1 + CharCount(n, lb);
@@ -520,10 +526,11 @@ int RunAssemble(const Args& args)
         if (!ReadAll(stage / kIconName, icon) || icon.compare(0, 4, std::string("\0\0\1\0", 4)) != 0)
             warnings.Add(o.icon, "not an icon file (no icon header)");
     }
-    for (std::size_t i = 0; i < 3; ++i) {
-        const fs::path to = stage / kRuntimeFiles[i];
+    const std::vector<const char*> runtimeNames = RuntimeFiles();
+    for (std::size_t i = 0; i < runtimeNames.size(); ++i) {
+        const fs::path to = stage / runtimeNames[i];
         if (o.placeholderRuntime) {
-            if (!WriteAll(to, PlaceholderText(kRuntimeFiles[i]))) return fail(PathText(to), "cannot be written");
+            if (!WriteAll(to, PlaceholderText(runtimeNames[i]))) return fail(PathText(to), "cannot be written");
         } else if (!CopyInto(runtime[i], to, why)) {
             return fail(PathText(runtime[i]), "cannot be copied: " + why);
         }
@@ -546,7 +553,7 @@ int RunAssemble(const Args& args)
                                      d.encoding});
     if (!o.splash.empty()) rows.push_back({kSplashName, splashState});
     if (!o.icon.empty()) rows.push_back({kIconName, "the shortcut icon"});
-    for (const char* r : kRuntimeFiles)
+    for (const char* r : RuntimeFiles())
         rows.push_back({r, o.placeholderRuntime ? "PLACEHOLDER, not installable on a real system"
                                                 : "runtime file from " + o.runtime});
     for (const auto& row : rows) {

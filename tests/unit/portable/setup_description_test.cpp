@@ -1,4 +1,5 @@
 #include "app/setup_description.h"
+#include "media/medium.h"
 
 #include <cstdio>
 #include <string>
@@ -170,7 +171,7 @@ TEST(ParseSetupDescription, ReadErrorStops)
     std::remove(path.c_str());
 }
 
-TEST(SetupDescriptionPath, CutAfterLastDotThenIni)
+TEST(DescriptionPathFor, CutAfterLastDotThenIni)
 {
     const struct {
         const char* program;
@@ -185,7 +186,7 @@ TEST(SetupDescriptionPath, CutAfterLastDotThenIni)
         {".", ".ini"},
         {"", "ini"},
     };
-    for (const auto& c : cases) EXPECT_EQ(SetupDescriptionPath(c.program), c.ini) << c.program;
+    for (const auto& c : cases) EXPECT_EQ(medium::DescriptionPathFor(c.program), c.ini) << c.program;
 }
 
 // GetModuleFileNameA answers the buffer size when it had to cut the path.

@@ -1,0 +1,57 @@
+// The installation medium: what setup.exe finds beside itself, and what
+// mediatool writes. Both sides take every file name from here, so that a
+// rename on one side cannot ship a medium the other side does not install.
+//
+//   MEDIUM\
+//     setup.exe                      any name; the description is named after it
+//     setup.ini                      optional: Name= and Title=
+//     Setup.pkg                      the product's files (media/package_format.h)
+//     Splash.bmp                     optional; shown only when stamped (media/digest.h)
+//     icon.ico                       optional; the shortcuts' icon
+//     Microsoft.VC80.CRT.manifest    required runtime files: setup stops
+//     msvcp80.dll                    with a message when one cannot be
+//     msvcr80.dll                    copied into the install folder
+//
+// Setup copies the side files in this order into the install folder, where
+// the package has put the product, among it the program the shortcuts start
+// and the installers the completion dialog offers.
+#ifndef KELVRA_MEDIA_MEDIUM_H
+#define KELVRA_MEDIA_MEDIUM_H
+
+#include <string>
+
+namespace medium {
+
+constexpr char kPackageName[] = "Setup.pkg";
+constexpr char kSplashName[] = "Splash.bmp";
+constexpr char kIconName[] = "icon.ico";
+
+struct SideFile {
+    const char* name;
+    bool required;   // setup stops when it cannot be copied
+};
+constexpr SideFile kSideFiles[] = {
+    {kSplashName, false},
+    {kIconName, false},
+    {"Microsoft.VC80.CRT.manifest", true},
+    {"msvcp80.dll", true},
+    {"msvcr80.dll", true},
+};
+
+// Below the install folder, placed there by the package.
+constexpr char kProgramName[] = "Kelvra.exe";                      // the shortcuts' target
+constexpr char kDriverInstaller[] = "Corvane Driver\\setup.exe";   // offered when done
+constexpr char kDotNetInstaller[] = "dotnetfx\\dotnetfx.exe";      // offered, never shown
+
+// The product name when the description sets none.
+constexpr char kDefaultProductName[] = "Kelvra";
+
+// The description file of a setup program: its path cut right after the
+// last "." anywhere in the path, then "ini" ("D:\Setup.exe" ->
+// "D:\Setup.ini", "D:\Release.2\Setup" -> "D:\Release.ini", "D:\Setup" ->
+// "D:\Setupini").
+std::string DescriptionPathFor(const std::string& programPath);
+
+} // namespace medium
+
+#endif
