@@ -23,8 +23,6 @@ const char kInstPathValue[] = "InstPath";
 const char kNameValue[] = "Name";
 const char kTitleValue[] = "Title";
 const DWORD kPauseMilliseconds = 300;
-// Where the bar stands (of 0..800) when the main dialog closes.
-const int kFinalProgress = 500;
 
 // Disabled while the run works, in this order.
 const int kInstallControls[] = {IDC_FOLDER_EDIT, IDC_BROWSE, IDC_INSTALL};

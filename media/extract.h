@@ -11,9 +11,12 @@
 #include "media/name_rules.h"
 #include "media/package_format.h"
 
-// The progress bar stops here (of its 0..800 range) however many records
-// the package holds.
+// The progress bar: its range, where the extraction stops moving it however
+// many records the package holds, and where it stands when the main dialog
+// closes. It never reaches the end of its range.
+constexpr int kProgressRange = 800;
 constexpr int kProgressCap = 500;
+constexpr int kFinalProgress = 500;
 
 class ExtractTarget {
 public:

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "app/setup_description.h"
+#include "media/extract.h"
 #include "media/medium.h"
 #include "ui/center_window.h"
 #include "ui/dialog_texts.h"
@@ -13,7 +14,6 @@ namespace {
 
 const char kFallbackProgramFiles[] = "C:\\Program Files";
 const DWORD kSplashMilliseconds = 2000;
-const int kProgressRange = 800;
 
 // The item list that the folder browser hands back.
 class ItemIdList {
