@@ -3,18 +3,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "media/digest.h"
-#include "media/stream64.h"
+#include "media/file_owner.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string Hex(const unsigned char* d, std::size_t n)
 {
@@ -74,34 +68,21 @@ int RunStamp(const Args& args)
     int status = kExitOk;
     if (!ParseArgs("stamp", args, true, file, append, status)) return status;
 
-    FilePtr f(std::fopen(file.c_str(), "r+b"));
+    FileOwner f(std::fopen(file.c_str(), "r+b"));
     if (!f) return Refuse("stamp", file, std::string("cannot open for writing: ") + std::strerror(errno));
 
-    const std::int64_t size = StreamSize64(f.get());
-    if (size < 0) return Refuse("stamp", file, "cannot take its size");
-    if (!append && size < kTrailerSize)
+    unsigned char digest[kStampSize];
+    switch (StampStream(f.get(), append ? StampMode::kAppend : StampMode::kInPlace, digest)) {
+    case StampResult::kStamped: break;
+    case StampResult::kNoSize: return Refuse("stamp", file, "cannot take its size");
+    case StampResult::kTooShort:
         return Refuse("stamp", file,
                       "shorter than 512 bytes, no trailer to hold the stamp in place (use --append)");
-
-    // In place the last 512 bytes are the trailer; appended, the whole file
-    // becomes the body of a new one.
-    const std::int64_t bodyLength = append ? size : size - kTrailerSize;
-    unsigned char digest[kStampSize];
-    if (!DigestStreamBody(f.get(), bodyLength, digest)) return Refuse("stamp", file, "read error");
-
-    bool written;
-    if (append) {
-        unsigned char trailer[kTrailerSize] = {};
-        std::memcpy(trailer + kStampOffset, digest, kStampSize);
-        written = StreamSeek64(f.get(), 0, SEEK_END) == 0 &&
-                  std::fwrite(trailer, 1, sizeof trailer, f.get()) == sizeof trailer;
-    } else {
-        written = StreamSeek64(f.get(), bodyLength + kStampOffset, SEEK_SET) == 0 &&
-                  std::fwrite(digest, 1, kStampSize, f.get()) == kStampSize;
+    case StampResult::kReadError: return Refuse("stamp", file, "read error");
+    case StampResult::kWriteError:
+        return Refuse("stamp", file, std::string("write failed: ") + std::strerror(errno));
     }
-    written = std::fflush(f.get()) == 0 && written;
-    const bool closed = std::fclose(f.release()) == 0;
-    if (!written || !closed) return Refuse("stamp", file, std::string("write failed: ") + std::strerror(errno));
+    if (!f.Close()) return Refuse("stamp", file, std::string("write failed: ") + std::strerror(errno));
 
     // Read back through setup's own check, so that a file changed meanwhile
     // is not reported as stamped.
