@@ -10,7 +10,6 @@
 #include "media/digest.h"
 #include "media/medium.h"
 #include "media/sha256.h"
-#include "media/stream64.h"
 #include "tools/mediatool/cmd_package.h"
 #include "tools/mediatool/package_io.h"
 
@@ -50,16 +49,6 @@ struct Description {
     std::string encoding;   // how the file was written, for the summary
 };
 
-struct NameCollector : public RecordVisitor {
-    void Record(const RecordInfo& info) override
-    {
-        names.push_back(info.name);
-        data += info.size;
-    }
-    std::vector<std::string> names;
-    std::uint64_t data = 0;
-};
-
 std::string Lower(std::string s)
 {
     for (char& c : s)
@@ -69,7 +58,7 @@ std::string Lower(std::string s)
 
 bool ReadAll(const fs::path& p, std::string& bytes)
 {
-    File f(p, "rb");
+    FileOwner f(OpenFile(p, "rb"));
     if (!f) return false;
     bytes.clear();
     char buf[65536];
@@ -80,7 +69,7 @@ bool ReadAll(const fs::path& p, std::string& bytes)
 
 bool WriteAll(const fs::path& p, const std::string& bytes)
 {
-    File f(p, "wb");
+    FileOwner f(OpenFile(p, "wb"));
     if (!f) return false;
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
     return f.Close() && ok;
@@ -88,7 +77,7 @@ bool WriteAll(const fs::path& p, const std::string& bytes)
 
 bool Sha256OfFile(const fs::path& p, std::string& hex)
 {
-    File f(p, "rb");
+    FileOwner f(OpenFile(p, "rb"));
     if (!f) return false;
     Sha256 h;
     std::vector<unsigned char> buf(kStreamBufferSize);
@@ -213,32 +202,17 @@ bool CopyInto(const fs::path& from, const fs::path& to, std::string& why)
 // own bytes stay as they are.
 bool StampByAppending(const fs::path& p)
 {
-    File f(p, "r+b");
-    if (!f) return false;
-    const std::int64_t size = StreamSize64(f.get());
-    if (size < 0) return false;
+    FileOwner f(OpenFile(p, "r+b"));
     unsigned char digest[kStampSize];
-    if (!DigestStreamBody(f.get(), size, digest)) return false;
-    unsigned char trailer[kTrailerSize] = {};
-    std::memcpy(trailer + kStampOffset, digest, kStampSize);
-    const bool ok = std::fseek(f.get(), 0, SEEK_END) == 0 &&
-                    std::fwrite(trailer, 1, sizeof trailer, f.get()) == sizeof trailer;
-    return f.Close() && ok;
+    return f && StampStream(f.get(), StampMode::kAppend, digest) == StampResult::kStamped && f.Close();
 }
 
-// Whether setup's check accepts the file's stamp: the digest of all but the
-// last 512 bytes, stored at trailer offset 158. Read through our own file
+// Whether setup's check accepts the file's stamp. Read through our own file
 // handle, since the check itself takes a narrow path.
 bool StampHolds(const fs::path& p)
 {
-    File f(p, "rb");
-    if (!f) return false;
-    const std::int64_t size = StreamSize64(f.get());
-    if (size < kTrailerSize) return false;
-    unsigned char digest[kStampSize], stamp[kStampSize];
-    return DigestStreamBody(f.get(), size - kTrailerSize, digest) &&
-           StreamSeek64(f.get(), size - kTrailerSize + kStampOffset, SEEK_SET) == 0 &&
-           std::fread(stamp, 1, kStampSize, f.get()) == kStampSize && std::memcmp(stamp, digest, kStampSize) == 0;
+    FileOwner f(OpenFile(p, "rb"));
+    return f && VerifyStreamDigest(f.get()) == DigestVerdict::kAccepted;
 }
 
 // The path setup would be given on a host, as text for this platform's
@@ -302,7 +276,7 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
     if (!fs::is_regular_file(setup, ec)) {
         refuse(o.setup, "no such file (the setup program)");
     } else {
-        File f(setup, "rb");
+        FileOwner f(OpenFile(setup, "rb"));
         char mz[2] = {};
         if (!f || std::fread(mz, 1, 2, f.get()) != 2 || mz[0] != 'M' || mz[1] != 'Z')
             refuse(o.setup, "not a Windows program (no MZ header)");
@@ -434,7 +408,7 @@ int RunAssemble(const Args& args)
         iniName = DescriptionFileName(setupName);
         const fs::path iniPath = stage / fs::u8path(iniName);
         if (!WriteAll(iniPath, converted)) return fail(PathText(iniPath), "cannot be written");
-        File f(iniPath, "rb");
+        FileOwner f(OpenFile(iniPath, "rb"));
         if (ParseSetupDescription(f.get(), d.name, d.title) == SetupDescriptionEnd::kLineTooLong)
             warnings.Add(o.ini, "a line is longer than 4095 characters; setup stops reading there");
     }
@@ -454,13 +428,20 @@ int RunAssemble(const Args& args)
 
     const fs::path pkg = stage / kPackageName;
     std::uint64_t pkgSize = 0;
-    NameCollector names;
+    struct {
+        std::vector<std::string> names;
+        std::uint64_t data = 0;
+    } names;
     {
-        File f(pkg, "rb");
+        FileOwner f(OpenFile(pkg, "rb"));
         if (!f || !FileSize(pkg, pkgSize)) return fail(PathText(pkg), "cannot be read back");
         FileSource source(f.get());
-        const WalkResult r = WalkPackage(source, static_cast<std::uint32_t>(pkgSize), o.cp, names);
-        if (r.error != PackageError::kNone) return fail(PathText(pkg), DescribeBreak(r, o.cp));
+        PackageWalker walker(source, static_cast<std::uint32_t>(pkgSize));
+        while (walker.NextRecord()) {
+            names.names.push_back(walker.Record().name);
+            names.data += static_cast<std::uint32_t>(walker.Record().dataSize);
+        }
+        if (walker.Error() != PackageError::kNone) return fail(PathText(pkg), DescribeBreak(walker, o.cp));
     }
 
     bool haveProgram = false;

@@ -246,7 +246,7 @@ int RunPack(const Args& args)
     // or failed run never leaves half a package under the real name.
     fs::path partial = out;
     partial += ".part";
-    File pkg(partial, "wb");
+    FileOwner pkg(OpenFile(partial, "wb"));
     if (!pkg) {
         Refuse(kCmd, PathText(out), std::string("cannot be created: ") + std::strerror(errno));
         return kExitRefused;
@@ -270,7 +270,7 @@ int RunPack(const Args& args)
         if (hashing) whole.Update(header.data(), header.size());
         written += header.size();
 
-        File in(e.path, "rb");
+        FileOwner in(OpenFile(e.path, "rb"));
         if (!in) {
             Refuse(kCmd, PathText(e.path), std::string("cannot be opened: ") + std::strerror(errno));
             pkg.Close();

@@ -211,14 +211,6 @@ std::FILE* OpenFile(const fs::path& p, const char* mode)
 #endif
 }
 
-bool File::Close()
-{
-    if (!f_) return true;
-    const bool ok = !std::ferror(f_) && std::fclose(f_) == 0;
-    f_ = nullptr;
-    return ok;
-}
-
 std::size_t FileSource::Read(unsigned char* dst, std::size_t n)
 {
     return std::fread(dst, 1, n, f_);
@@ -309,7 +301,7 @@ std::string JsonString(const std::string& utf8)
 
 bool WriteManifest(const fs::path& p, const Manifest& m)
 {
-    File f(p, "wb");
+    FileOwner f(OpenFile(p, "wb"));
     if (!f) return false;
     std::fprintf(f.get(), "kelvra-setup-manifest 1\n");
     std::fprintf(f.get(), "codepage %u\n", m.codePage);
@@ -347,7 +339,7 @@ bool ParseSize(const std::string& s, std::uint64_t& v)
 
 bool ReadManifest(const fs::path& p, Manifest& m, std::string& why)
 {
-    File f(p, "rb");
+    FileOwner f(OpenFile(p, "rb"));
     if (!f) {
         why = "cannot be opened";
         return false;
@@ -435,43 +427,10 @@ bool ReadManifest(const fs::path& p, Manifest& m, std::string& why)
     return true;
 }
 
-WalkResult WalkPackage(ByteSource& source, std::uint32_t size, unsigned cp, RecordVisitor& visitor)
+std::string DescribeBreak(const PackageWalker& walker, unsigned cp)
 {
-    const LeadBytes lb = LeadBytes::ForCodePage(cp);
-    PackageReader reader(source, size);
-    unsigned char buffer[kTransferBufferSize];
-    WalkResult r;
-    while (!reader.AtEnd()) {
-        std::uint32_t nameLength = 0, nameRead = 0;
-        std::int32_t dataSize = 0;
-        r.error = reader.ReadName(buffer, nameLength, nameRead);
-        r.offset = reader.RecordOffset();
-        r.name.assign(reinterpret_cast<const char*>(buffer), nameRead);
-        if (r.error == PackageError::kNone) r.error = reader.ReadDataSize(dataSize);
-        if (r.error != PackageError::kNone) return r;
-        RecordInfo info;
-        info.offset = r.offset;
-        info.name = r.name;
-        info.size = static_cast<std::uint32_t>(dataSize);
-        info.nameError = CheckName(info.name, lb);
-        visitor.Record(info);
-        for (;;) {
-            std::size_t got = 0;
-            r.error = reader.ReadChunk(buffer, got);
-            if (got) visitor.Data(buffer, got);
-            if (r.error != PackageError::kNone) return r;
-            if (!got) break;
-        }
-        visitor.EndRecord();
-        ++r.records;
-    }
-    r.name.clear();
-    return r;
-}
-
-std::string DescribeBreak(const WalkResult& r, unsigned cp)
-{
-    std::string s = "broken at offset " + std::to_string(r.offset) + ": " + DescribePackageError(r.error);
+    const PackageRecord& r = walker.Record();
+    std::string s = "broken at offset " + std::to_string(r.offset) + ": " + DescribePackageError(walker.Error());
     if (!r.name.empty()) s += " (record " + DisplayName(r.name, cp) + ")";
     return s;
 }

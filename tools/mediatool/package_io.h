@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/codepage.h"
+#include "media/file_owner.h"
 #include "media/name_rules.h"
 #include "media/package_format.h"
 
@@ -48,23 +49,6 @@ std::string PathText(const fs::path& p);
 
 std::FILE* OpenFile(const fs::path& p, const char* mode);
 
-// Closes its FILE when it goes.
-class File {
-public:
-    File() = default;
-    File(const fs::path& p, const char* mode) : f_(OpenFile(p, mode)) {}
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    ~File() { Close(); }
-    std::FILE* get() const { return f_; }
-    explicit operator bool() const { return f_ != nullptr; }
-    // False when anything written did not reach the file.
-    bool Close();
-
-private:
-    std::FILE* f_ = nullptr;
-};
-
 // Package bytes from an open file.
 class FileSource : public ByteSource {
 public:
@@ -96,28 +80,8 @@ void PrepareConsole();
 
 std::string JsonString(const std::string& utf8);
 
-// One pass over a package's records, for list and verify.
-struct RecordInfo {
-    std::uint32_t offset = 0;
-    std::string name;       // raw bytes in the code page
-    std::uint32_t size = 0;
-    NameError nameError = NameError::kNone;
-};
-class RecordVisitor {
-public:
-    virtual ~RecordVisitor() = default;
-    virtual void Record(const RecordInfo& info) = 0;
-    virtual void Data(const unsigned char* /*data*/, std::size_t /*n*/) {}
-    virtual void EndRecord() {}
-};
-struct WalkResult {
-    PackageError error = PackageError::kNone;
-    std::uint32_t offset = 0;    // of the broken record
-    std::string name;            // what of its name could be read
-    std::uint32_t records = 0;
-};
-WalkResult WalkPackage(ByteSource& source, std::uint32_t size, unsigned cp, RecordVisitor& visitor);
-std::string DescribeBreak(const WalkResult& r, unsigned cp);
+// "broken at offset N: why (record NAME)" for a walker stopped by an error.
+std::string DescribeBreak(const PackageWalker& walker, unsigned cp);
 
 // The text manifest written by pack --manifest and read by verify.
 struct ManifestEntry {
