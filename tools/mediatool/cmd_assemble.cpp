@@ -1,5 +1,6 @@
 // mediatool assemble: lays out a medium that setup can install from, and
 // refuses one that would stop halfway through an installation.
+#include "media/name_rules.h"
 #include "tools/mediatool/cmd_assemble.h"
 
 #include <cerrno>
@@ -11,7 +12,9 @@
 #include "media/medium.h"
 #include "media/sha256.h"
 #include "tools/mediatool/cmd_package.h"
-#include "tools/mediatool/package_io.h"
+#include "tools/mediatool/code_page.h"
+#include "tools/mediatool/console.h"
+#include "tools/mediatool/host_file.h"
 
 namespace {
 
@@ -420,32 +423,21 @@ int RunAssemble(const Args& args)
         warnings.Add("Name \"" + shownName + "\"", "holds a character that a folder or shortcut name cannot "
                                                   "(\\ / : * ? \" < > | or a control character)");
 
-    // The payload, packed by the same code as 'mediatool pack'.
-    const std::string pkgArg = Join(stageArg, kPackageName);
-    Args packArgs = {o.payload, "-o", pkgArg, "--codepage", std::to_string(o.cp)};
-    if (o.skipEmptyDirs) packArgs.push_back("--skip-empty-dirs");
-    if (RunPack(packArgs) != kExitOk) return fail("payload " + o.payload, "cannot be packed (see above)");
-
-    const fs::path pkg = stage / kPackageName;
-    std::uint64_t pkgSize = 0;
-    struct {
-        std::vector<std::string> names;
-        std::uint64_t data = 0;
-    } names;
-    {
-        FileOwner f(OpenFile(pkg, "rb"));
-        if (!f || !FileSize(pkg, pkgSize)) return fail(PathText(pkg), "cannot be read back");
-        FileSource source(f.get());
-        PackageWalker walker(source, static_cast<std::uint32_t>(pkgSize));
-        while (walker.NextRecord()) {
-            names.names.push_back(walker.Record().name);
-            names.data += static_cast<std::uint32_t>(walker.Record().dataSize);
-        }
-        if (walker.Error() != PackageError::kNone) return fail(PathText(pkg), DescribeBreak(walker, o.cp));
-    }
+    // The payload, packed by the same code as 'mediatool pack'; what it
+    // computed (names, sizes, the package's digest) is used from here on.
+    PackOptions pack;
+    pack.dir = ArgPath(o.payload);
+    pack.out = ArgPath(Join(stageArg, kPackageName));
+    pack.cp = o.cp;
+    pack.skipEmptyDirs = o.skipEmptyDirs;
+    pack.packageDigest = true;
+    PackSummary packed;
+    if (PackFolder(pack, packed) != kExitOk) return fail("payload " + o.payload, "cannot be packed (see above)");
+    std::vector<std::string> names;
+    for (const PackedRecord& r : packed.records) names.push_back(r.name);
 
     bool haveProgram = false;
-    for (const std::string& n : names.names)
+    for (const std::string& n : names)
         if (Lower(n) == Lower(kProgramName)) haveProgram = true;
     if (!haveProgram)
         return fail(o.payload, "no Kelvra.exe at the top level; the shortcuts that setup creates start "
@@ -455,7 +447,7 @@ int RunAssemble(const Args& args)
     // the same name.
     std::vector<std::string> sideFiles;
     for (const medium::SideFile& f : medium::kSideFiles) sideFiles.push_back(f.name);
-    for (const std::string& n : names.names)
+    for (const std::string& n : names)
         for (const std::string& side : sideFiles)
             if (Lower(n) == Lower(side))
                 warnings.Add("payload " + DisplayName(n, o.cp), "setup copies the medium's " + side +
@@ -464,7 +456,7 @@ int RunAssemble(const Args& args)
     // Target paths under the default folder of 32-bit and 64-bit Windows.
     std::size_t longest = 0;
     std::string longestName;
-    std::vector<std::string> targets = names.names;
+    std::vector<std::string> targets = names;
     if (!o.splash.empty()) targets.push_back(kSplashName);
     if (!o.icon.empty()) targets.push_back(kIconName);
     for (const char* r : RuntimeFiles()) targets.push_back(r);
@@ -527,7 +519,8 @@ int RunAssemble(const Args& args)
     std::printf("medium %s (code page %u):\n", PathText(out).c_str(), o.cp);
     std::vector<std::pair<std::string, std::string>> rows;
     rows.push_back({setupName, "the setup program"});
-    rows.push_back({kPackageName, std::to_string(names.names.size()) + " files, " + std::to_string(names.data) +
+    const std::size_t packageRow = rows.size();
+    rows.push_back({kPackageName, std::to_string(names.size()) + " files, " + std::to_string(packed.dataSize) +
                                       " bytes of data"});
     if (!iniName.empty())
         rows.push_back({iniName, "Name \"" + shownName + "\", Title \"" + DisplayName(d.title, o.cp) + "\"; " +
@@ -537,12 +530,18 @@ int RunAssemble(const Args& args)
     for (const char* r : RuntimeFiles())
         rows.push_back({r, o.placeholderRuntime ? "PLACEHOLDER, not installable on a real system"
                                                 : "runtime file from " + o.runtime});
-    for (const auto& row : rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& row = rows[i];
         std::uint64_t size = 0;
         std::string hex;
-        const fs::path p = out / fs::u8path(row.first);
-        FileSize(p, size);
-        Sha256OfFile(p, hex);
+        if (i == packageRow) {
+            size = packed.packageSize;
+            hex = packed.packageSha256;
+        } else {
+            const fs::path p = out / fs::u8path(row.first);
+            FileSize(p, size);
+            Sha256OfFile(p, hex);
+        }
         std::printf("  %-28s %10llu  %s\n      sha256 %s\n", row.first.c_str(), static_cast<unsigned long long>(size),
                     row.second.c_str(), hex.c_str());
     }

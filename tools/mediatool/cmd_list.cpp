@@ -1,8 +1,13 @@
 // mediatool list: the records of a package.
 #include <cstdio>
 
+#include "media/name_rules.h"
 #include "tools/mediatool/cmd_package.h"
-#include "tools/mediatool/package_io.h"
+#include "tools/mediatool/code_page.h"
+#include "tools/mediatool/console.h"
+#include "tools/mediatool/host_file.h"
+#include "tools/mediatool/json.h"
+#include "tools/mediatool/package_file.h"
 
 namespace {
 

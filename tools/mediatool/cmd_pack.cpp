@@ -8,7 +8,10 @@
 #include "media/package_format.h"
 #include "media/sha256.h"
 #include "tools/mediatool/cmd_package.h"
-#include "tools/mediatool/package_io.h"
+#include "tools/mediatool/code_page.h"
+#include "tools/mediatool/console.h"
+#include "tools/mediatool/host_file.h"
+#include "tools/mediatool/manifest.h"
 
 namespace {
 
@@ -113,27 +116,26 @@ void HelpPack()
 
 int RunPack(const Args& args)
 {
-    fs::path dir, out, manifestPath;
-    bool haveDir = false, haveOut = false, skipEmpty = false;
-    unsigned cp = kDefaultCodePage;
+    PackOptions o;
+    bool haveDir = false, haveOut = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == "-o" || a == "--output") {
             if (!hasValue) return UsageError(kCmd, a + " needs a file"), kExitUsage;
-            out = ArgPath(args[++i]);
+            o.out = ArgPath(args[++i]);
             haveOut = true;
         } else if (a == "--codepage") {
-            if (!TakeCodePage(kCmd, args, i, cp)) return kExitUsage;
+            if (!TakeCodePage(kCmd, args, i, o.cp)) return kExitUsage;
         } else if (a == "--manifest") {
             if (!hasValue) return UsageError(kCmd, "--manifest needs a file"), kExitUsage;
-            manifestPath = ArgPath(args[++i]);
+            o.manifest = ArgPath(args[++i]);
         } else if (a == "--skip-empty-dirs") {
-            skipEmpty = true;
+            o.skipEmptyDirs = true;
         } else if (!a.empty() && a[0] == '-') {
             return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
         } else if (!haveDir) {
-            dir = ArgPath(a);
+            o.dir = ArgPath(a);
             haveDir = true;
         } else {
             return UsageError(kCmd, "unexpected argument '" + a + "'"), kExitUsage;
@@ -142,6 +144,18 @@ int RunPack(const Args& args)
     if (!haveDir) return UsageError(kCmd, "no folder to pack"), kExitUsage;
     if (!haveOut) return UsageError(kCmd, "no package named (-o PACKAGE)"), kExitUsage;
     PrepareConsole();
+    PackSummary summary;
+    return PackFolder(o, summary);
+}
+
+int PackFolder(const PackOptions& o, PackSummary& summary)
+{
+    const fs::path& dir = o.dir;
+    const fs::path& out = o.out;
+    const fs::path& manifestPath = o.manifest;
+    const unsigned cp = o.cp;
+    const bool skipEmpty = o.skipEmptyDirs;
+    summary = PackSummary();
 
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
@@ -256,9 +270,10 @@ int RunPack(const Args& args)
     Manifest manifest;
     manifest.codePage = cp;
     Sha256 whole;
-    // The digests are there only for the manifest; without one, packing
-    // runs at the speed of copying.
+    // The digests are there only for the manifest and for a caller that
+    // asks; without them, packing runs at the speed of copying.
     const bool hashing = !manifestPath.empty();
+    const bool hashingWhole = hashing || o.packageDigest;
     std::vector<unsigned char> buffer(kStreamBufferSize);
     Progress progress("packing", total);
     std::uint64_t written = 0;
@@ -267,7 +282,7 @@ int RunPack(const Args& args)
     for (const Entry& e : entries) {
         const std::string header = EncodeRecordHeader(e.name, static_cast<std::uint32_t>(e.size));
         writeOk = writeOk && std::fwrite(header.data(), 1, header.size(), pkg.get()) == header.size();
-        if (hashing) whole.Update(header.data(), header.size());
+        if (hashingWhole) whole.Update(header.data(), header.size());
         written += header.size();
 
         FileOwner in(OpenFile(e.path, "rb"));
@@ -284,10 +299,8 @@ int RunPack(const Args& args)
             copied += n;
             if (copied > e.size) break;
             writeOk = writeOk && std::fwrite(buffer.data(), 1, n, pkg.get()) == n;
-            if (hashing) {
-                whole.Update(buffer.data(), n);
-                one.Update(buffer.data(), n);
-            }
+            if (hashingWhole) whole.Update(buffer.data(), n);
+            if (hashing) one.Update(buffer.data(), n);
             written += n;
             progress.Update(written, fileNo);
         }
@@ -315,11 +328,16 @@ int RunPack(const Args& args)
         return kExitRefused;
     }
     manifest.packageSize = total;
-    if (hashing) manifest.packageSha256 = Sha256::Hex(whole.Finish());
+    if (hashingWhole) manifest.packageSha256 = Sha256::Hex(whole.Finish());
     if (hashing && !WriteManifest(manifestPath, manifest)) {
         Refuse(kCmd, PathText(manifestPath), "cannot be written");
         return kExitRefused;
     }
+
+    for (const Entry& e : entries) summary.records.push_back({e.name, e.size});
+    summary.packageSize = total;
+    summary.dataSize = data;
+    summary.packageSha256 = manifest.packageSha256;
 
     std::printf("packed %zu files (%llu bytes of data) into %s: %llu bytes, code page %u, %.2f s\n",
                 entries.size(), static_cast<unsigned long long>(data), PathText(out).c_str(),

@@ -7,6 +7,7 @@
 
 #include "media/digest.h"
 #include "media/file_owner.h"
+#include "tools/mediatool/console.h"
 
 namespace {
 
@@ -21,15 +22,16 @@ std::string Hex(const unsigned char* d, std::size_t n)
     return s;
 }
 
-int Refuse(const char* command, const std::string& file, const std::string& reason)
+// A refusal on standard error, and the exit status that goes with it.
+int Refused(const char* command, const std::string& file, const std::string& reason)
 {
-    std::fprintf(stderr, "mediatool %s: %s: %s\n", command, file.c_str(), reason.c_str());
+    Refuse(command, file, reason);
     return kExitRefused;
 }
 
-int Usage(const char* command, const char* problem)
+int Usage(const char* command, const std::string& problem)
 {
-    std::fprintf(stderr, "mediatool %s: %s (see 'mediatool %s --help')\n", command, problem, command);
+    UsageError(command, problem);
     return kExitUsage;
 }
 
@@ -43,7 +45,7 @@ bool ParseArgs(const char* command, const Args& args, bool allowAppend, std::str
         if (allowAppend && a == "--append") {
             append = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            status = Usage(command, ("unknown option '" + a + "'").c_str());
+            status = Usage(command, "unknown option '" + a + "'");
             return false;
         } else if (file.empty() && !a.empty()) {
             file = a;
@@ -69,26 +71,26 @@ int RunStamp(const Args& args)
     if (!ParseArgs("stamp", args, true, file, append, status)) return status;
 
     FileOwner f(std::fopen(file.c_str(), "r+b"));
-    if (!f) return Refuse("stamp", file, std::string("cannot open for writing: ") + std::strerror(errno));
+    if (!f) return Refused("stamp", file, std::string("cannot open for writing: ") + std::strerror(errno));
 
     unsigned char digest[kStampSize];
     switch (StampStream(f.get(), append ? StampMode::kAppend : StampMode::kInPlace, digest)) {
     case StampResult::kStamped: break;
-    case StampResult::kNoSize: return Refuse("stamp", file, "cannot take its size");
+    case StampResult::kNoSize: return Refused("stamp", file, "cannot take its size");
     case StampResult::kTooShort:
-        return Refuse("stamp", file,
+        return Refused("stamp", file,
                       "shorter than 512 bytes, no trailer to hold the stamp in place (use --append)");
-    case StampResult::kReadError: return Refuse("stamp", file, "read error");
+    case StampResult::kReadError: return Refused("stamp", file, "read error");
     case StampResult::kWriteError:
-        return Refuse("stamp", file, std::string("write failed: ") + std::strerror(errno));
+        return Refused("stamp", file, std::string("write failed: ") + std::strerror(errno));
     }
-    if (!f.Close()) return Refuse("stamp", file, std::string("write failed: ") + std::strerror(errno));
+    if (!f.Close()) return Refused("stamp", file, std::string("write failed: ") + std::strerror(errno));
 
     // Read back through setup's own check, so that a file changed meanwhile
     // is not reported as stamped.
     const DigestVerdict v = VerifyFileDigest(file.c_str());
     if (v != DigestVerdict::kAccepted)
-        return Refuse("stamp", file, std::string("stamp written but not accepted: ") + DigestVerdictText(v));
+        return Refused("stamp", file, std::string("stamp written but not accepted: ") + DigestVerdictText(v));
 
     std::printf("%s: stamped %s, digest %s\n", file.c_str(), append ? "with an appended trailer" : "in place",
                 Hex(digest, kStampSize).c_str());

@@ -5,8 +5,12 @@
 #include <memory>
 
 #include "media/extract.h"
+#include "media/name_rules.h"
 #include "tools/mediatool/cmd_package.h"
-#include "tools/mediatool/package_io.h"
+#include "tools/mediatool/code_page.h"
+#include "tools/mediatool/console.h"
+#include "tools/mediatool/host_file.h"
+#include "tools/mediatool/package_file.h"
 
 namespace {
 

@@ -5,8 +5,13 @@
 #include <set>
 
 #include "media/sha256.h"
+#include "media/name_rules.h"
 #include "tools/mediatool/cmd_package.h"
-#include "tools/mediatool/package_io.h"
+#include "tools/mediatool/code_page.h"
+#include "tools/mediatool/console.h"
+#include "tools/mediatool/host_file.h"
+#include "tools/mediatool/manifest.h"
+#include "tools/mediatool/package_file.h"
 
 namespace {
 
