@@ -32,6 +32,17 @@ std::vector<const char*> RuntimeFiles()
         if (f.required) names.push_back(f.name);
     return names;
 }
+// "a, b and c" (or with another last separator).
+std::string NameList(const std::vector<const char*>& names, const char* last)
+{
+    std::string s;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i) s += i + 1 == names.size() ? last : ", ";
+        s += names[i];
+    }
+    return s;
+}
+
 // The default install folder is one of these, a product's Name and a
 // backslash: 32-bit and 64-bit Windows.
 const char* const kProgramFilesFolders[] = {"C:\\Program Files\\", "C:\\Program Files (x86)\\"};
@@ -294,8 +305,8 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
     if (!o.icon.empty() && !fs::is_regular_file(ArgPath(o.icon), ec)) refuse(o.icon, "no such file (--icon)");
 
     if (o.runtime.empty() && !o.placeholderRuntime) {
-        refuse("runtime files", "none given; setup stops with 'cannot copy file' without Microsoft.VC80.CRT.manifest, "
-                                "msvcp80.dll and msvcr80.dll (--runtime DIR)");
+        refuse("runtime files", "none given; setup stops with 'cannot copy file' without " +
+                                    NameList(RuntimeFiles(), " and ") + " (--runtime DIR)");
     } else if (!o.runtime.empty()) {
         const fs::path dir = ArgPath(o.runtime);
         for (const char* name : RuntimeFiles()) {
@@ -320,7 +331,7 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
         else if (!fs::is_empty(out, ec) && !o.replace)
             refuse(o.out, "already exists and is not an empty folder (--replace replaces it)");
         else if (!fs::is_empty(out, ec) && !fs::exists(out / kPackageName, ec))
-            refuse(o.out, "does not look like a medium (no Setup.pkg), so it is not replaced");
+            refuse(o.out, std::string("does not look like a medium (no ") + kPackageName + "), so it is not replaced");
     }
     // The medium must not become part of its own payload.
     const fs::path payloadAbs = fs::weakly_canonical(ArgPath(o.payload), ec);
@@ -335,6 +346,8 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
 
 void HelpAssemble()
 {
+    const std::vector<const char*> runtime = RuntimeFiles();
+    const std::vector<const char*> dlls(runtime.begin() + 1, runtime.end());
     std::printf(
         "usage: mediatool assemble --payload DIR --setup SETUP.EXE --out MEDIUM\n"
         "                          [--ini FILE] [--splash BMP] [--icon ICO]\n"
@@ -342,26 +355,27 @@ void HelpAssemble()
         "                          [--codepage N] [--replace] [--skip-empty-dirs]\n\n"
         "Lays out a complete installation medium in the folder MEDIUM:\n\n"
         "  SETUP.EXE                    the setup program, under its own name\n"
-        "  Setup.pkg                    every file below DIR, packed (as 'pack' does)\n"
+        "  %-29severy file below DIR, packed (as 'pack' does)\n"
         "  <setup name>.ini             --ini FILE: Name and Title (setup.exe reads setup.ini);\n"
         "                               UTF-8 is converted to the code page\n"
-        "  Splash.bmp                   --splash BMP, stamped so setup shows it (a copy is\n"
+        "  %-29s--splash BMP, stamped so setup shows it (a copy is\n"
         "                               stamped by appending a trailer; BMP is not changed)\n"
-        "  icon.ico                     --icon ICO\n"
-        "  Microsoft.VC80.CRT.manifest  the Visual C++ 2005 runtime files from --runtime DIR;\n"
-        "  msvcp80.dll, msvcr80.dll     --placeholder-runtime writes labelled placeholders\n"
+        "  %-29s--icon ICO\n"
+        "  %-29sthe Visual C++ 2005 runtime files from --runtime DIR;\n"
+        "  %-29s--placeholder-runtime writes labelled placeholders\n"
         "                               instead, for demonstrations only\n\n"
         "  --codepage N       the installer's ANSI code page (default 936; also %s)\n"
         "  --replace          replace MEDIUM when it exists\n"
         "  --skip-empty-dirs  leave empty payload folders out instead of refusing\n\n"
         "Refused, with nothing written: a missing runtime file, a payload that 'pack'\n"
-        "refuses, a payload without Kelvra.exe at its top level (the shortcuts start it),\n"
+        "refuses, a payload without %s at its top level (the shortcuts start it),\n"
         "a description file the code page cannot hold.\n"
         "Warned: target paths longer than 259 characters under the default folder of\n"
         "32-bit and 64-bit Windows (C:\\Program Files\\<Name>\\, C:\\Program Files (x86)\\<Name>\\),\n"
         "payload files that setup's side files replace, a Name that cannot name a folder.\n\n"
         "Exit status: 0 assembled (perhaps with warnings), 1 refused, 2 usage error.\n",
-        SupportedCodePages());
+        kPackageName, kSplashName, kIconName, runtime.front(), NameList(dlls, ", ").c_str(), SupportedCodePages(),
+        kProgramName);
 }
 
 int RunAssemble(const Args& args)
@@ -440,8 +454,9 @@ int RunAssemble(const Args& args)
     for (const std::string& n : names)
         if (Lower(n) == Lower(kProgramName)) haveProgram = true;
     if (!haveProgram)
-        return fail(o.payload, "no Kelvra.exe at the top level; the shortcuts that setup creates start "
-                               "<install folder>\\Kelvra.exe");
+        return fail(o.payload, std::string("no ") + kProgramName +
+                                   " at the top level; the shortcuts that setup creates start <install folder>\\" +
+                                   kProgramName);
 
     // Side files are copied after the extraction, over payload files of
     // the same name.

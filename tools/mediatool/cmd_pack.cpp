@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "media/medium.h"
 #include "media/name_rules.h"
 #include "media/package_format.h"
 #include "media/sha256.h"
@@ -99,7 +100,7 @@ void HelpPack()
         "Packs every regular file below DIR into a setup package, each named by its\n"
         "path relative to DIR with backslashes, in the byte order of the encoded\n"
         "names, so the same tree always gives the same package.\n\n"
-        "  -o, --output PACKAGE  the package to write (usually Setup.pkg)\n"
+        "  -o, --output PACKAGE  the package to write (usually %s)\n"
         "  --codepage N          the installer's ANSI code page for the names\n"
         "                        (default 936; also %s)\n"
         "  --manifest FILE       also write a manifest: each record's name, size and\n"
@@ -111,7 +112,7 @@ void HelpPack()
         "bytes or more; packages that would reach 2^31 bytes; names that differ only\n"
         "in letter case; empty folders, which a package cannot hold.\n\n"
         "Exit status: 0 packed, 1 input refused, 2 usage error.\n",
-        SupportedCodePages());
+        medium::kPackageName, SupportedCodePages());
 }
 
 int RunPack(const Args& args)

@@ -7,6 +7,7 @@
 
 #include "media/digest.h"
 #include "media/file_owner.h"
+#include "media/medium.h"
 #include "tools/mediatool/console.h"
 
 namespace {
@@ -101,7 +102,7 @@ void HelpStamp()
 {
     std::printf(
         "usage: mediatool stamp FILE [--append]\n\n"
-        "Writes the digest stamp that setup needs to use FILE (Splash.bmp).\n"
+        "Writes the digest stamp that setup needs to use FILE (%s).\n"
         "The stamp is the MD5 of everything before the last 512 bytes (the\n"
         "trailer) and three fixed salts, stored at trailer offset 158.\n\n"
         "  (default)  in place: FILE keeps its size; the 16 bytes at 354 bytes\n"
@@ -110,7 +111,8 @@ void HelpStamp()
         "  --append   adds a 512-byte trailer holding the stamp; the existing\n"
         "             bytes stay untouched.\n\n"
         "Exit status: 0 stamped, 1 refused (unreadable, too short, write failed),\n"
-        "2 usage error.\n");
+        "2 usage error.\n",
+        medium::kSplashName);
 }
 
 int RunCheckStamp(const Args& args)
