@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace testfiles {
 
@@ -27,6 +28,17 @@ inline std::string ReadWhole(const std::string& path)
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
     std::fclose(f);
     return data;
+}
+
+inline bool WriteWhole(const std::string& path, const std::vector<unsigned char>& data)
+{
+    return WriteWhole(path, std::string(data.begin(), data.end()));
+}
+
+inline std::vector<unsigned char> ReadBytes(const std::string& path)
+{
+    const std::string data = ReadWhole(path);
+    return std::vector<unsigned char>(data.begin(), data.end());
 }
 
 } // namespace testfiles
