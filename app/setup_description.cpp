@@ -1,6 +1,6 @@
 #include "app/setup_description.h"
 
-#include <memory>
+#include "media/file_owner.h"
 
 namespace {
 
@@ -85,10 +85,6 @@ void ApplyLine(const std::string& line, std::string& name, std::string& title)
         title = value;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 } // namespace
 
 bool ProgramPathIsWhole(unsigned long returned, std::size_t bufferSize)
@@ -116,7 +112,7 @@ SetupDescriptionEnd LoadSetupDescription(const std::string& path, std::string& n
 {
     // Binary mode on every platform: line ends are handled by the parser, and
     // bytes such as 0x1A are taken as they are rather than ending the file.
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
+    FileOwner f(std::fopen(path.c_str(), "rb"));
     if (!f) return SetupDescriptionEnd::kNotOpened;
     return ParseSetupDescription(f.get(), name, title);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "media/file_owner.h"
 #include "media/md5.h"
 #include "media/stream64.h"
 
@@ -44,11 +45,6 @@ void FeedSalts(MD5_CTX& ctx)
     FeedThirdSalt(ctx);
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 } // namespace
 
 bool DigestStreamBody(std::FILE* f, std::int64_t bodyLength, unsigned char digest[kStampSize])
@@ -77,14 +73,9 @@ bool DigestStreamBody(std::FILE* f, std::int64_t bodyLength, unsigned char diges
     return !std::ferror(f);
 }
 
-DigestVerdict VerifyFileDigest(const char* path)
+DigestVerdict VerifyStreamDigest(std::FILE* f)
 {
-    if (path == nullptr || path[0] == '\0') return DigestVerdict::kEmptyPath;
-
-    FilePtr f(std::fopen(path, "rb"));
-    if (!f) return DigestVerdict::kCannotOpen;
-
-    const std::int64_t size = StreamSize64(f.get());
+    const std::int64_t size = StreamSize64(f);
     if (size < 0) return DigestVerdict::kReadError;
     // The stamp of a shorter file would be cut off; never judge on bytes
     // that were not read.
@@ -92,15 +83,50 @@ DigestVerdict VerifyFileDigest(const char* path)
 
     const std::int64_t bodyEnd = size - kTrailerSize;
     unsigned char computed[kStampSize];
-    if (!DigestStreamBody(f.get(), bodyEnd, computed)) return DigestVerdict::kReadError;
+    if (!DigestStreamBody(f, bodyEnd, computed)) return DigestVerdict::kReadError;
 
     const std::int64_t stampAt = (bodyEnd > 0 ? bodyEnd : 0) + kStampOffset;
     unsigned char stamp[kStampSize];
-    if (StreamSeek64(f.get(), stampAt, SEEK_SET) != 0) return DigestVerdict::kReadError;
-    if (std::fread(stamp, 1, kStampSize, f.get()) != kStampSize) return DigestVerdict::kReadError;
+    if (StreamSeek64(f, stampAt, SEEK_SET) != 0) return DigestVerdict::kReadError;
+    if (std::fread(stamp, 1, kStampSize, f) != kStampSize) return DigestVerdict::kReadError;
 
     return std::memcmp(stamp, computed, kStampSize) == 0 ? DigestVerdict::kAccepted
                                                          : DigestVerdict::kMismatch;
+}
+
+DigestVerdict VerifyFileDigest(const char* path)
+{
+    if (path == nullptr || path[0] == '\0') return DigestVerdict::kEmptyPath;
+
+    FileOwner f(std::fopen(path, "rb"));
+    if (!f) return DigestVerdict::kCannotOpen;
+    return VerifyStreamDigest(f.get());
+}
+
+StampResult StampStream(std::FILE* f, StampMode mode, unsigned char digest[kStampSize])
+{
+    const std::int64_t size = StreamSize64(f);
+    if (size < 0) return StampResult::kNoSize;
+    const bool append = mode == StampMode::kAppend;
+    if (!append && size < kTrailerSize) return StampResult::kTooShort;
+
+    // In place the last 512 bytes are the trailer; appended, the whole file
+    // becomes the body of a new one.
+    const std::int64_t bodyLength = append ? size : size - kTrailerSize;
+    if (!DigestStreamBody(f, bodyLength, digest)) return StampResult::kReadError;
+
+    bool written;
+    if (append) {
+        unsigned char trailer[kTrailerSize] = {};
+        std::memcpy(trailer + kStampOffset, digest, kStampSize);
+        written = StreamSeek64(f, 0, SEEK_END) == 0 &&
+                  std::fwrite(trailer, 1, sizeof trailer, f) == sizeof trailer;
+    } else {
+        written = StreamSeek64(f, bodyLength + kStampOffset, SEEK_SET) == 0 &&
+                  std::fwrite(digest, 1, kStampSize, f) == kStampSize;
+    }
+    written = std::fflush(f) == 0 && written;
+    return written ? StampResult::kStamped : StampResult::kWriteError;
 }
 
 bool CheckFileDigest(const char* path)

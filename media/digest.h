@@ -27,6 +27,11 @@ enum class DigestVerdict {
 // The full answer, for the media tool's messages.
 DigestVerdict VerifyFileDigest(const char* path);
 
+// The same check on a stream already open for reading, whatever its
+// position (a file the media tool opened by a wide path). kEmptyPath and
+// kCannotOpen never come from here.
+DigestVerdict VerifyStreamDigest(std::FILE* f);
+
 // True only when the file can be read and its stamp equals the computed
 // digest in all 16 bytes. Never throws, never reports.
 bool CheckFileDigest(const char* path);
@@ -40,5 +45,22 @@ const char* DigestVerdictText(DigestVerdict v);
 // bytes. A bodyLength of 0 or less digests the salts alone. On success the
 // stream stands right after the body (or at 0 for an empty body).
 bool DigestStreamBody(std::FILE* f, std::int64_t bodyLength, unsigned char digest[kStampSize]);
+
+// Writing a stamp into a stream open for reading and writing ("r+b").
+enum class StampMode {
+    kInPlace,   // into the last 512 bytes; the file keeps its size
+    kAppend,    // a zero trailer holding the stamp of the whole file is added
+};
+enum class StampResult {
+    kStamped,
+    kNoSize,       // the stream's size cannot be taken
+    kTooShort,     // in place, but fewer than 512 bytes
+    kReadError,
+    kWriteError,   // errno tells why
+};
+// Computes and writes the stamp with 64-bit positions, flushes, and hands
+// the digest back. The stream stays open; a caller that closes it must
+// still check the close.
+StampResult StampStream(std::FILE* f, StampMode mode, unsigned char digest[kStampSize]);
 
 #endif

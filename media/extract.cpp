@@ -1,7 +1,5 @@
 #include "media/extract.h"
 
-#include <cstring>
-
 namespace {
 
 ExtractResult Failed(ExtractFailure failure, const std::string& path, std::uint32_t offset,
@@ -37,72 +35,49 @@ ExtractResult RunExtraction(ByteSource& package, std::int32_t packageSize,
 {
     if (packageSize < 1) return ExtractResult();
 
-    PackageReader reader(package, static_cast<std::uint32_t>(packageSize));
-    // One buffer for the name and then the data chunks of the same record.
+    PackageWalker walker(package, static_cast<std::uint32_t>(packageSize));
+    const PackageRecord& record = walker.Record();
     unsigned char buffer[kTransferBufferSize];
-    int position = 0;
     std::uint32_t records = 0;
     std::string targetPath;
+    auto broken = [&] {
+        ExtractResult r = Failed(ExtractFailure::kBrokenPackage, targetPath, record.offset, records);
+        r.packageError = walker.Error();
+        return r;
+    };
 
-    for (;;) {
-        position = position + 1 > kProgressCap ? kProgressCap : position + 1;
-        target.SetProgress(position);
+    do {
+        target.SetProgress(ProgressForRecord(records + 1));
 
-        std::uint32_t nameLength = 0;
-        std::uint32_t nameRead = 0;
-        PackageError error = reader.ReadName(buffer, nameLength, nameRead);
-        const std::uint32_t offset = reader.RecordOffset();
-        // The buffer's text up to its first zero: it always holds one.
-        targetPath = installFolder;
-        targetPath += reinterpret_cast<const char*>(buffer);
-        if (error == PackageError::kNone) {
-            std::int32_t dataSize = 0;
-            error = reader.ReadDataSize(dataSize);
-        }
-        if (error != PackageError::kNone) {
-            ExtractResult r = Failed(ExtractFailure::kBrokenPackage, targetPath, offset, records);
-            r.packageError = error;
-            return r;
-        }
+        const bool read = walker.NextRecord();
+        // What of the name could be read, up to its first zero byte.
+        targetPath = installFolder + record.name;
+        if (!read) return broken();
 
-        const NameError nameError =
-            CheckName(reinterpret_cast<const char*>(buffer), nameLength, lb);
+        const NameError nameError = CheckName(record.name, lb);
         if (nameError != NameError::kNone) {
-            ExtractResult r = Failed(ExtractFailure::kBadName, targetPath, offset, records);
+            ExtractResult r = Failed(ExtractFailure::kBadName, targetPath, record.offset, records);
             r.nameError = nameError;
             return r;
         }
         if (CharCount(targetPath, lb) > kMaxPathChars)
-            return Failed(ExtractFailure::kPathTooLong, targetPath, offset, records);
+            return Failed(ExtractFailure::kPathTooLong, targetPath, record.offset, records);
 
         target.CreateFolders(targetPath);
         if (!target.CreateTargetFile(targetPath))
-            return Failed(ExtractFailure::kCreateFailed, targetPath, offset, records);
+            return Failed(ExtractFailure::kCreateFailed, targetPath, record.offset, records);
 
         bool written = true;
-        for (;;) {
-            std::size_t got = 0;
-            error = reader.ReadChunk(buffer, got);
-            if (got && !target.WriteTarget(buffer, got)) {
-                written = false;
-                break;
-            }
-            if (error != PackageError::kNone || got == 0) break;
-        }
+        for (std::size_t got; written && (got = walker.ReadChunk(buffer)) > 0;)
+            written = target.WriteTarget(buffer, got);
         const bool closed = target.CloseTargetFile();
-        if (error != PackageError::kNone) {
-            ExtractResult r = Failed(ExtractFailure::kBrokenPackage, targetPath, offset, records);
-            r.packageError = error;
-            return r;
-        }
+        if (walker.Error() != PackageError::kNone) return broken();
         if (!written || !closed)
-            return Failed(ExtractFailure::kWriteFailed, targetPath, offset, records);
+            return Failed(ExtractFailure::kWriteFailed, targetPath, record.offset, records);
         ++records;
+    } while (!walker.AtEnd());
 
-        if (reader.AtEnd()) {
-            ExtractResult r;
-            r.records = records;
-            return r;
-        }
-    }
+    ExtractResult r;
+    r.records = records;
+    return r;
 }

@@ -18,10 +18,17 @@ constexpr int kProgressRange = 800;
 constexpr int kProgressCap = 500;
 constexpr int kFinalProgress = 500;
 
+// Where the bar stands while the n-th record (1, 2, ...) is read: one step a
+// record, up to the cap.
+constexpr int ProgressForRecord(std::uint32_t n)
+{
+    return n < static_cast<std::uint32_t>(kProgressCap) ? static_cast<int>(n) : kProgressCap;
+}
+
 class ExtractTarget {
 public:
     virtual ~ExtractTarget() = default;
-    // Called once per record before the record is read: 1, 2, ... 500.
+    // Called once per record before the record is read: ProgressForRecord.
     virtual void SetProgress(int position) = 0;
     // Creates the folders that `targetPath` names before its last level.
     // Failures are not reported; they show when the file cannot be created.

@@ -58,62 +58,65 @@ const char* DescribePackageError(PackageError e)
 }
 
 // Reads up to n bytes (n never exceeds what is left) and counts what came.
-std::size_t PackageReader::Take(unsigned char* dst, std::size_t n)
+std::size_t PackageWalker::Take(unsigned char* dst, std::size_t n)
 {
     const std::size_t got = n ? source_.Read(dst, n) : 0;
     consumed_ += static_cast<std::uint32_t>(got);
     return got;
 }
 
-PackageError PackageReader::ReadName(unsigned char* buffer, std::uint32_t& nameLength,
-                                     std::uint32_t& nameRead)
+bool PackageWalker::Fail(PackageError e)
 {
-    std::memset(buffer, 0, kTransferBufferSize);
-    recordOffset_ = consumed_;
+    error_ = e;
     dataLeft_ = 0;
-    nameLength = 0;
-    nameRead = 0;
-
-    unsigned char field[kLengthFieldSize];
-    if (kLengthFieldSize > Left()) return PackageError::kShortNameLength;
-    if (Take(field, sizeof field) != sizeof field) return PackageError::kShortNameLength;
-    nameLength = DecodeU32(field);
-    if (nameLength > kMaxNameLength) return PackageError::kNameTooLong;
-
-    const bool whole = nameLength <= Left();
-    const std::uint32_t want = whole ? nameLength : Left();
-    nameRead = static_cast<std::uint32_t>(Take(buffer, want));
-    if (!whole || nameRead != nameLength) return PackageError::kShortName;
-    return PackageError::kNone;
+    return false;
 }
 
-PackageError PackageReader::ReadDataSize(std::int32_t& dataSize)
+bool PackageWalker::TakeField(std::uint32_t& value, PackageError shortError)
 {
-    dataSize = 0;
     unsigned char field[kLengthFieldSize];
-    if (kLengthFieldSize > Left()) return PackageError::kShortDataSize;
-    if (Take(field, sizeof field) != sizeof field) return PackageError::kShortDataSize;
-    const std::uint32_t raw = DecodeU32(field);
+    if (kLengthFieldSize > Left() || Take(field, sizeof field) != sizeof field) return Fail(shortError);
+    value = DecodeU32(field);
+    return true;
+}
+
+bool PackageWalker::NextRecord()
+{
+    unsigned char buffer[kTransferBufferSize];
+    while (dataLeft_ > 0 && ReadChunk(buffer) > 0) {
+    }
+    if (error_ != PackageError::kNone || consumed_ >= size_) return false;
+
+    record_ = PackageRecord();
+    record_.offset = consumed_;
+    if (!TakeField(record_.nameLength, PackageError::kShortNameLength)) return false;
+    if (record_.nameLength > kMaxNameLength) return Fail(PackageError::kNameTooLong);
+
+    const bool whole = record_.nameLength <= Left();
+    const std::size_t want = whole ? record_.nameLength : Left();
+    const std::size_t got = Take(buffer, want);
+    record_.rawName.assign(reinterpret_cast<const char*>(buffer), got);
+    record_.name = record_.rawName.substr(0, record_.rawName.find('\0'));
+    if (!whole || got != record_.nameLength) return Fail(PackageError::kShortName);
+
+    std::uint32_t raw = 0;
+    if (!TakeField(raw, PackageError::kShortDataSize)) return false;
     if (raw > static_cast<std::uint32_t>(kMaxDataSize)) {
-        dataSize = -static_cast<std::int32_t>(~raw) - 1;   // two's complement, no overflow
-        return PackageError::kNegativeDataSize;
+        record_.dataSize = -static_cast<std::int32_t>(~raw) - 1;   // two's complement, no overflow
+        return Fail(PackageError::kNegativeDataSize);
     }
-    dataSize = static_cast<std::int32_t>(raw);
-    if (raw > Left()) return PackageError::kShortData;
+    record_.dataSize = static_cast<std::int32_t>(raw);
+    if (raw > Left()) return Fail(PackageError::kShortData);
     dataLeft_ = raw;
-    return PackageError::kNone;
+    return true;
 }
 
-PackageError PackageReader::ReadChunk(unsigned char* buffer, std::size_t& got)
+std::size_t PackageWalker::ReadChunk(unsigned char* buffer)
 {
-    got = 0;
-    if (dataLeft_ == 0) return PackageError::kNone;
+    if (dataLeft_ == 0 || error_ != PackageError::kNone) return 0;
     const std::size_t want = dataLeft_ < kTransferBufferSize ? dataLeft_ : kTransferBufferSize;
-    got = Take(buffer, want);
+    const std::size_t got = Take(buffer, want);
     dataLeft_ -= static_cast<std::uint32_t>(got);
-    if (got != want) {
-        dataLeft_ = 0;
-        return PackageError::kShortData;
-    }
-    return PackageError::kNone;
+    if (got != want) Fail(PackageError::kShortData);
+    return got;
 }

@@ -17,10 +17,10 @@
 // A record takes 8 + N + D bytes; the whole package is smaller than 2^31
 // bytes. When two records name the same file the later one wins.
 //
-// Reading goes strictly forwards through one 260-byte transfer buffer that
-// holds first the name, then the data chunks of the same record. Every
-// announced length is checked against what is left of the package as
-// `n > size - consumed`, which cannot overflow.
+// A name ends at its first zero byte, if it holds one: the bytes after it
+// up to N are padding. Reading goes strictly forwards, data in chunks of the
+// 260-byte transfer buffer. Every announced length is checked against what
+// is left of the package as `n > size - consumed`, which cannot overflow.
 #ifndef KELVRA_MEDIA_PACKAGE_FORMAT_H
 #define KELVRA_MEDIA_PACKAGE_FORMAT_H
 
@@ -78,38 +78,57 @@ enum class PackageError {
 
 const char* DescribePackageError(PackageError e);
 
-// Reads the records of a package of known size. Call ReadName, ReadDataSize,
-// then ReadChunk until the record's data is used up, and again while
-// !AtEnd(). Nothing is ever read past the announced package size, and no
-// read waits for bytes the package cannot hold.
-class PackageReader {
+// One record as the walker read it.
+struct PackageRecord {
+    std::uint32_t offset = 0;       // where the record starts in the package
+    std::uint32_t nameLength = 0;   // N as announced
+    std::string rawName;            // the name bytes read: all N of them when whole
+    // rawName up to its first zero byte: the name setup uses. A name
+    // padded with zeros ("pad.txt" and three zero bytes) is "pad.txt".
+    std::string name;
+    std::int32_t dataSize = 0;      // D as announced, negative when broken
+};
+
+// Walks the records of a package of known size, strictly forwards. The first
+// error sticks: from then on NextRecord answers false and ReadChunk 0, and
+// Record() holds the broken record as far as it was read. Nothing is ever
+// read past the announced package size, and no read waits for bytes the
+// package cannot hold.
+class PackageWalker {
 public:
-    PackageReader(ByteSource& source, std::uint32_t packageSize)
+    PackageWalker(ByteSource& source, std::uint32_t packageSize)
         : source_(source), size_(packageSize) {}
 
-    bool AtEnd() const { return consumed_ >= size_; }
-    std::uint32_t Consumed() const { return consumed_; }
-    std::uint32_t RecordOffset() const { return recordOffset_; }
+    // Reads the next record's name and data size, after reading through
+    // whatever data of the current record was left. False at the end of a
+    // whole package, or on an error.
+    bool NextRecord();
+    const PackageRecord& Record() const { return record_; }
 
-    // Zero-fills `buffer` (kTransferBufferSize bytes) and reads the name
-    // length and as much of the name as the package holds into it.
-    // `nameLength` is the announced length, `nameRead` what was read.
-    PackageError ReadName(unsigned char* buffer, std::uint32_t& nameLength, std::uint32_t& nameRead);
-    PackageError ReadDataSize(std::int32_t& dataSize);
-    std::uint32_t DataLeft() const { return dataLeft_; }
     // The next chunk of the current record's data, at most
-    // kTransferBufferSize bytes; `got` is 0 once the data is used up.
-    PackageError ReadChunk(unsigned char* buffer, std::size_t& got);
+    // kTransferBufferSize bytes into `buffer`. 0 once the data is used up or
+    // after an error; a chunk cut short by the end of the input is handed
+    // over and the error set.
+    std::size_t ReadChunk(unsigned char* buffer);
+    std::uint32_t DataLeft() const { return dataLeft_; }
+
+    PackageError Error() const { return error_; }
+    // Every byte of the package read as whole records.
+    bool AtEnd() const { return error_ == PackageError::kNone && dataLeft_ == 0 && consumed_ >= size_; }
+    std::uint32_t Consumed() const { return consumed_; }
 
 private:
     std::uint32_t Left() const { return size_ - consumed_; }
     std::size_t Take(unsigned char* dst, std::size_t n);
+    bool Fail(PackageError e);
+    bool TakeField(std::uint32_t& value, PackageError shortError);
 
     ByteSource& source_;
     std::uint32_t size_;
     std::uint32_t consumed_ = 0;
-    std::uint32_t recordOffset_ = 0;
     std::uint32_t dataLeft_ = 0;
+    PackageError error_ = PackageError::kNone;
+    PackageRecord record_;
 };
 
 #endif

@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "tests/e2e/driver.h"
 #include "tests/e2e/install_support.h"
+#include "tests/common/win_files.h"
 
 using namespace e2e;
 
@@ -21,18 +22,7 @@ namespace {
 const char kName[] = "Kelvra Asm";
 const DWORD kToolTimeoutMs = 60000;
 
-bool WriteFileW(const std::wstring& path, const std::string& bytes)
-{
-    // Every folder on the way first.
-    for (std::size_t p = path.find(L'\\', 3); p != std::wstring::npos; p = path.find(L'\\', p + 1))
-        ::CreateDirectoryW(path.substr(0, p).c_str(), nullptr);
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(h);
-    return ok && written == bytes.size();
-}
+using testwin::WriteFileW;
 
 // A 16 x 16 picture of 24 bits, bottom-up, written out field by field.
 std::string SmallBitmap()

@@ -12,8 +12,9 @@
 #include <cstring>
 #include <string>
 
-#include "media/digest.h"
 #include "res/resource.h"
+#include "media/digest.h"
+#include "tests/common/stamp.h"
 #include "tests/e2e/driver.h"
 #include "tests/e2e/install_support.h"
 
@@ -59,41 +60,8 @@ struct StartRun {
     }
 };
 
-// The stamp of a file shorter than 512 bytes: the digest of the salts
-// alone, at file offset 158.
-std::string SaltsOnlyStamp()
-{
-    std::FILE* f = std::tmpfile();
-    unsigned char digest[kStampSize] = {};
-    EXPECT_TRUE(f && DigestStreamBody(f, 0, digest));
-    if (f) std::fclose(f);
-    return std::string(reinterpret_cast<const char*>(digest), kStampSize);
-}
-
-// `n` bytes of zeros carrying a valid stamp (n from 174 to 512).
-std::string ShortStamped(std::size_t n)
-{
-    std::string b(n, '\0');
-    b.replace(static_cast<std::size_t>(kStampOffset), kStampSize, SaltsOnlyStamp());
-    return b;
-}
-
-// `body` with a 512-byte trailer whose stamp holds.
-std::string Stamped(const std::string& body)
-{
-    std::FILE* f = std::tmpfile();
-    unsigned char digest[kStampSize] = {};
-    EXPECT_NE(f, nullptr);
-    if (f) {
-        std::fwrite(body.data(), 1, body.size(), f);
-        std::fflush(f);
-        EXPECT_TRUE(DigestStreamBody(f, static_cast<std::int64_t>(body.size()), digest));
-        std::fclose(f);
-    }
-    std::string trailer(kTrailerSize, '\0');
-    std::memcpy(&trailer[kStampOffset], digest, kStampSize);
-    return body + trailer;
-}
+using teststamp::ShortStamped;
+using teststamp::Stamped;
 
 // A 24-bit BMP header, laid out by hand, that declares w x h pixels; only
 // `pixelBytes` of pixel data follow.

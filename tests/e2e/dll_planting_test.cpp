@@ -18,8 +18,9 @@
 #include <vector>
 
 #include "app/dll_policy.h"
-#include "media/digest.h"
 #include "res/resource.h"
+#include "media/digest.h"
+#include "tests/common/stamp.h"
 #include "tests/e2e/driver.h"
 #include "tests/e2e/install_support.h"
 #include "tests/e2e/pe_imports.h"
@@ -118,22 +119,7 @@ std::string Bitmap(int w, int h)
     return b;
 }
 
-// The picture with a 512-byte trailer whose stamp holds.
-std::string Stamped(const std::string& picture)
-{
-    std::FILE* f = std::tmpfile();
-    EXPECT_NE(f, nullptr);
-    if (!f) return picture;
-    std::fwrite(picture.data(), 1, picture.size(), f);
-    std::fflush(f);
-    unsigned char digest[kStampSize] = {};
-    const bool ok = DigestStreamBody(f, static_cast<std::int64_t>(picture.size()), digest);
-    std::fclose(f);
-    EXPECT_TRUE(ok);
-    std::string trailer(kTrailerSize, '\0');
-    std::memcpy(&trailer[kStampOffset], digest, kStampSize);
-    return picture + trailer;
-}
+using teststamp::Stamped;
 
 // Of the planted names, those that Wine takes while it resolves the static
 // imports of a program like setup.exe, before its entry point runs. Wine

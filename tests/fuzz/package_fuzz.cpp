@@ -1,4 +1,4 @@
-// The record reader, the extraction loop and the name rules over arbitrary
+// The record walker, the extraction loop and the name rules over arbitrary
 // packages: never reads or writes out of bounds, never lets a name that
 // leaves the install folder reach the file system, reports success only for
 // a package that is whole, and splits paths so that they join back.
@@ -76,6 +76,67 @@ private:
     bool open_ = false;
 };
 
+struct Framing {
+    bool whole = true;
+    std::uint32_t records = 0;
+};
+
+// The record framing walked here by hand, apart from the walker.
+Framing WalkByHand(const std::vector<unsigned char>& copy)
+{
+    const std::size_t size = copy.size();
+    Framing f;
+    std::size_t at = 0;
+    while (at < size) {
+        if (size - at < 4) { f.whole = false; break; }
+        const std::uint32_t n = copy[at] | copy[at + 1] << 8 | copy[at + 2] << 16 |
+                                static_cast<std::uint32_t>(copy[at + 3]) << 24;
+        at += 4;
+        if (n > 259 || n > size - at) { f.whole = false; break; }
+        at += n;
+        if (size - at < 4) { f.whole = false; break; }
+        const std::uint32_t d = copy[at] | copy[at + 1] << 8 | copy[at + 2] << 16 |
+                                static_cast<std::uint32_t>(copy[at + 3]) << 24;
+        at += 4;
+        if (d > 0x7FFFFFFF || d > size - at) { f.whole = false; break; }
+        at += d;
+        ++f.records;
+    }
+    return f;
+}
+
+// The walker agrees with the framing, hands over each name cut at its first
+// zero, and its first error sticks. Every other record's data is left for
+// NextRecord to read through.
+void FuzzWalker(const std::vector<unsigned char>& copy, const Framing& framing)
+{
+    MemorySource source(copy.data(), copy.size());
+    PackageWalker walker(source, static_cast<std::uint32_t>(copy.size()));
+    unsigned char buffer[kTransferBufferSize];
+    std::uint32_t records = 0;
+    while (walker.NextRecord()) {
+        const PackageRecord& r = walker.Record();
+        Check(r.rawName.size() == r.nameLength && r.nameLength <= 259);
+        Check(r.name.find('\0') == std::string::npos && r.rawName.compare(0, r.name.size(), r.name) == 0);
+        Check(r.name.size() == r.rawName.size() || r.rawName[r.name.size()] == '\0');
+        Check(r.dataSize >= 0 && static_cast<std::uint32_t>(r.dataSize) == walker.DataLeft());
+        if (records % 2 == 0) {
+            std::size_t data = 0;
+            for (std::size_t got; (got = walker.ReadChunk(buffer)) > 0;) {
+                Check(got <= kTransferBufferSize);
+                data += got;
+            }
+            Check(data == static_cast<std::size_t>(r.dataSize));
+        }
+        ++records;
+    }
+    Check(walker.AtEnd() == framing.whole);
+    Check((walker.Error() == PackageError::kNone) == framing.whole);
+    Check(records == framing.records);
+    if (framing.whole) Check(walker.Consumed() == copy.size());
+    Check(!walker.NextRecord() && walker.ReadChunk(buffer) == 0);
+}
+
 void FuzzExtraction(const std::uint8_t* data, std::size_t size, const LeadBytes& lb)
 {
     // Exact copy, so ASan sees reads past the end.
@@ -88,33 +149,16 @@ void FuzzExtraction(const std::uint8_t* data, std::size_t size, const LeadBytes&
         Check(r.ok);
         return;
     }
-    // Success needs every byte to belong to a record; walk the framing here.
-    std::size_t at = 0;
-    std::uint32_t records = 0;
-    bool whole = true;
-    while (at < size) {
-        if (size - at < 4) { whole = false; break; }
-        const std::uint32_t n = copy[at] | copy[at + 1] << 8 | copy[at + 2] << 16 |
-                                static_cast<std::uint32_t>(copy[at + 3]) << 24;
-        at += 4;
-        if (n > 259 || n > size - at) { whole = false; break; }
-        at += n;
-        if (size - at < 4) { whole = false; break; }
-        const std::uint32_t d = copy[at] | copy[at + 1] << 8 | copy[at + 2] << 16 |
-                                static_cast<std::uint32_t>(copy[at + 3]) << 24;
-        at += 4;
-        if (d > 0x7FFFFFFF || d > size - at) { whole = false; break; }
-        at += d;
-        ++records;
-    }
+    // Success needs every byte to belong to a record.
+    const Framing framing = WalkByHand(copy);
     if (r.ok) {
-        Check(whole);
-        Check(r.records == records);
+        Check(framing.whole);
+        Check(r.records == framing.records);
     }
     if (!r.ok) {
         Check(r.failedPath.compare(0, kFolder.size(), kFolder) == 0);
         Check(r.recordOffset < size);
-        if (r.failure == ExtractFailure::kBrokenPackage) Check(!whole);
+        if (r.failure == ExtractFailure::kBrokenPackage) Check(!framing.whole);
     }
 }
 
@@ -146,6 +190,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static const LeadBytes gbk = LeadBytes::ForCodePage(936);
     static const LeadBytes latin;
+    FuzzWalker(std::vector<unsigned char>(data, data + size),
+               WalkByHand(std::vector<unsigned char>(data, data + size)));
     FuzzExtraction(data, size, gbk);
     FuzzExtraction(data, size, latin);
     FuzzNameAndSplit(data, size, gbk);

@@ -285,6 +285,30 @@ TEST_F(PackageTool, HostileNamesAreRefusedAndNothingLeaves)
     }
 }
 
+// A name padded with zero bytes is shown, compared and unpacked under the
+// name setup uses: the bytes before the first zero.
+TEST_F(PackageTool, PaddedNamesGoByTheirTextBeforeTheZero)
+{
+    const fs::path pkg = root_ / "padded.pkg";
+    Put(pkg, U32(10) + std::string("pad.txt\0\0\0", 10) + U32(2) + "ok");
+    const ToolRun list = Tool("list " + Q(pkg));
+    EXPECT_EQ(list.status, 0) << list.out;
+    EXPECT_NE(list.out.find("         0           2  pad.txt\n"), std::string::npos) << list.out;
+    const fs::path tree = root_ / "padtree";
+    Put(tree / "pad.txt", "ok");
+    const ToolRun verify = Tool("verify " + Q(pkg) + " --against " + Q(tree));
+    EXPECT_EQ(verify.status, 0) << verify.out;
+    const ToolRun unpack = Tool("unpack " + Q(pkg) + " " + Q(root_ / "padout"));
+    EXPECT_EQ(unpack.status, 0) << unpack.out;
+    EXPECT_EQ(Get(root_ / "padout" / "pad.txt"), "ok");
+
+    // Nothing before the zero: refused, as setup refuses it.
+    Put(pkg, U32(4) + std::string("\0abc", 4) + U32(0));
+    const ToolRun empty = Tool("list " + Q(pkg));
+    EXPECT_EQ(empty.status, 1) << empty.out;
+    EXPECT_NE(empty.out.find("refused by setup: the name is empty"), std::string::npos) << empty.out;
+}
+
 TEST_F(PackageTool, VerifySaysWhatDiffers)
 {
     const fs::path t = root_ / "v";

@@ -9,6 +9,7 @@
 #include "media/digest.h"
 #include "tests/tools/tool_support.h"
 #include "tests/common/bytes.h"
+#include "tests/common/files.h"
 
 using tooltest::Tool;
 using tooltest::ToolRun;
@@ -29,8 +30,6 @@ const char kBody1024[] = "3c69d9b2c735754680bd7d7f2ed6c66e";
 const char kBody1025[] = "e462363a61595bf995c56a119c4da3bf";
 const char kBody3000[] = "297407592480347c86a115ebca4fb17e";
 
-
-
 std::string TempPath(const std::string& name)
 {
     return ::testing::TempDir() + "kelvra_tool_" + name;
@@ -39,27 +38,11 @@ std::string TempPath(const std::string& name)
 std::string Write(const std::string& name, const Bytes& data)
 {
     const std::string path = TempPath(name);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(f, nullptr);
-    if (f) {
-        if (!data.empty()) {
-            EXPECT_EQ(std::fwrite(data.data(), 1, data.size(), f), data.size());
-        }
-        std::fclose(f);
-    }
+    EXPECT_TRUE(testfiles::WriteWhole(path, data)) << path;
     return path;
 }
 
-Bytes Read(const std::string& path)
-{
-    Bytes data;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return data;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) data.push_back(static_cast<unsigned char>(c));
-    std::fclose(f);
-    return data;
-}
+using testfiles::ReadBytes;
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
@@ -84,7 +67,7 @@ TEST(MediatoolStamp, InPlaceWritesTheStampAndNothingElse)
         Bytes expected = before;
         const Bytes stamp = FromHex(c.digest);
         std::memcpy(expected.data() + c.bodyLength + 158, stamp.data(), 16);
-        EXPECT_EQ(Read(path), expected) << c.bodyLength << "-byte body";
+        EXPECT_EQ(ReadBytes(path), expected) << c.bodyLength << "-byte body";
         EXPECT_TRUE(CheckFileDigest(path.c_str())) << c.bodyLength;
         std::remove(path.c_str());
     }
@@ -108,7 +91,7 @@ TEST(MediatoolStamp, AppendAddsATrailer)
         expected.resize(c.length + 512, 0);
         const Bytes stamp = FromHex(c.digest);
         std::memcpy(expected.data() + c.length + 158, stamp.data(), 16);
-        EXPECT_EQ(Read(path), expected) << c.length << " bytes before";
+        EXPECT_EQ(ReadBytes(path), expected) << c.length << " bytes before";
         EXPECT_TRUE(CheckFileDigest(path.c_str())) << c.length;
         std::remove(path.c_str());
     }
@@ -122,7 +105,7 @@ TEST(MediatoolStamp, RefusesWhatItCannotStamp)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find(path), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("512"), std::string::npos) << r.out;
-    EXPECT_EQ(Read(path), small) << "a refused file stays as it was";
+    EXPECT_EQ(ReadBytes(path), small) << "a refused file stays as it was";
     std::remove(path.c_str());
 
     const std::string missing = TempPath("missing.bmp");
@@ -130,7 +113,7 @@ TEST(MediatoolStamp, RefusesWhatItCannotStamp)
     r = Tool("stamp " + Quote(missing));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find(missing), std::string::npos) << r.out;
-    EXPECT_EQ(Read(missing), Bytes()) << "no file is created";
+    EXPECT_EQ(ReadBytes(missing), Bytes()) << "no file is created";
 }
 
 TEST(MediatoolStamp, UsageErrors)
@@ -208,7 +191,7 @@ TEST(MediatoolStamp, RestampAfterEdit)
     ASSERT_EQ(Tool("stamp " + Quote(path)).status, 0);
     EXPECT_EQ(Tool("check-stamp " + Quote(path)).status, 0);
 
-    data = Read(path);
+    data = ReadBytes(path);
     data[7] ^= 0xFF;
     Write("restamp.bmp", data);
     EXPECT_EQ(Tool("check-stamp " + Quote(path)).status, 1);

@@ -1,5 +1,6 @@
 // mediatool assemble: lays out a medium that setup can install from, and
 // refuses one that would stop halfway through an installation.
+#include "media/name_rules.h"
 #include "tools/mediatool/cmd_assemble.h"
 
 #include <cerrno>
@@ -10,9 +11,10 @@
 #include "media/digest.h"
 #include "media/medium.h"
 #include "media/sha256.h"
-#include "media/stream64.h"
 #include "tools/mediatool/cmd_package.h"
-#include "tools/mediatool/package_io.h"
+#include "tools/mediatool/code_page.h"
+#include "tools/mediatool/console.h"
+#include "tools/mediatool/host_file.h"
 
 namespace {
 
@@ -30,6 +32,17 @@ std::vector<const char*> RuntimeFiles()
         if (f.required) names.push_back(f.name);
     return names;
 }
+// "a, b and c" (or with another last separator).
+std::string NameList(const std::vector<const char*>& names, const char* last)
+{
+    std::string s;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i) s += i + 1 == names.size() ? last : ", ";
+        s += names[i];
+    }
+    return s;
+}
+
 // The default install folder is one of these, a product's Name and a
 // backslash: 32-bit and 64-bit Windows.
 const char* const kProgramFilesFolders[] = {"C:\\Program Files\\", "C:\\Program Files (x86)\\"};
@@ -50,16 +63,6 @@ struct Description {
     std::string encoding;   // how the file was written, for the summary
 };
 
-struct NameCollector : public RecordVisitor {
-    void Record(const RecordInfo& info) override
-    {
-        names.push_back(info.name);
-        data += info.size;
-    }
-    std::vector<std::string> names;
-    std::uint64_t data = 0;
-};
-
 std::string Lower(std::string s)
 {
     for (char& c : s)
@@ -69,7 +72,7 @@ std::string Lower(std::string s)
 
 bool ReadAll(const fs::path& p, std::string& bytes)
 {
-    File f(p, "rb");
+    FileOwner f(OpenFile(p, "rb"));
     if (!f) return false;
     bytes.clear();
     char buf[65536];
@@ -80,7 +83,7 @@ bool ReadAll(const fs::path& p, std::string& bytes)
 
 bool WriteAll(const fs::path& p, const std::string& bytes)
 {
-    File f(p, "wb");
+    FileOwner f(OpenFile(p, "wb"));
     if (!f) return false;
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
     return f.Close() && ok;
@@ -88,7 +91,7 @@ bool WriteAll(const fs::path& p, const std::string& bytes)
 
 bool Sha256OfFile(const fs::path& p, std::string& hex)
 {
-    File f(p, "rb");
+    FileOwner f(OpenFile(p, "rb"));
     if (!f) return false;
     Sha256 h;
     std::vector<unsigned char> buf(kStreamBufferSize);
@@ -213,32 +216,17 @@ bool CopyInto(const fs::path& from, const fs::path& to, std::string& why)
 // own bytes stay as they are.
 bool StampByAppending(const fs::path& p)
 {
-    File f(p, "r+b");
-    if (!f) return false;
-    const std::int64_t size = StreamSize64(f.get());
-    if (size < 0) return false;
+    FileOwner f(OpenFile(p, "r+b"));
     unsigned char digest[kStampSize];
-    if (!DigestStreamBody(f.get(), size, digest)) return false;
-    unsigned char trailer[kTrailerSize] = {};
-    std::memcpy(trailer + kStampOffset, digest, kStampSize);
-    const bool ok = std::fseek(f.get(), 0, SEEK_END) == 0 &&
-                    std::fwrite(trailer, 1, sizeof trailer, f.get()) == sizeof trailer;
-    return f.Close() && ok;
+    return f && StampStream(f.get(), StampMode::kAppend, digest) == StampResult::kStamped && f.Close();
 }
 
-// Whether setup's check accepts the file's stamp: the digest of all but the
-// last 512 bytes, stored at trailer offset 158. Read through our own file
+// Whether setup's check accepts the file's stamp. Read through our own file
 // handle, since the check itself takes a narrow path.
 bool StampHolds(const fs::path& p)
 {
-    File f(p, "rb");
-    if (!f) return false;
-    const std::int64_t size = StreamSize64(f.get());
-    if (size < kTrailerSize) return false;
-    unsigned char digest[kStampSize], stamp[kStampSize];
-    return DigestStreamBody(f.get(), size - kTrailerSize, digest) &&
-           StreamSeek64(f.get(), size - kTrailerSize + kStampOffset, SEEK_SET) == 0 &&
-           std::fread(stamp, 1, kStampSize, f.get()) == kStampSize && std::memcmp(stamp, digest, kStampSize) == 0;
+    FileOwner f(OpenFile(p, "rb"));
+    return f && VerifyStreamDigest(f.get()) == DigestVerdict::kAccepted;
 }
 
 // The path setup would be given on a host, as text for this platform's
@@ -302,7 +290,7 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
     if (!fs::is_regular_file(setup, ec)) {
         refuse(o.setup, "no such file (the setup program)");
     } else {
-        File f(setup, "rb");
+        FileOwner f(OpenFile(setup, "rb"));
         char mz[2] = {};
         if (!f || std::fread(mz, 1, 2, f.get()) != 2 || mz[0] != 'M' || mz[1] != 'Z')
             refuse(o.setup, "not a Windows program (no MZ header)");
@@ -317,8 +305,8 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
     if (!o.icon.empty() && !fs::is_regular_file(ArgPath(o.icon), ec)) refuse(o.icon, "no such file (--icon)");
 
     if (o.runtime.empty() && !o.placeholderRuntime) {
-        refuse("runtime files", "none given; setup stops with 'cannot copy file' without Microsoft.VC80.CRT.manifest, "
-                                "msvcp80.dll and msvcr80.dll (--runtime DIR)");
+        refuse("runtime files", "none given; setup stops with 'cannot copy file' without " +
+                                    NameList(RuntimeFiles(), " and ") + " (--runtime DIR)");
     } else if (!o.runtime.empty()) {
         const fs::path dir = ArgPath(o.runtime);
         for (const char* name : RuntimeFiles()) {
@@ -343,7 +331,7 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
         else if (!fs::is_empty(out, ec) && !o.replace)
             refuse(o.out, "already exists and is not an empty folder (--replace replaces it)");
         else if (!fs::is_empty(out, ec) && !fs::exists(out / kPackageName, ec))
-            refuse(o.out, "does not look like a medium (no Setup.pkg), so it is not replaced");
+            refuse(o.out, std::string("does not look like a medium (no ") + kPackageName + "), so it is not replaced");
     }
     // The medium must not become part of its own payload.
     const fs::path payloadAbs = fs::weakly_canonical(ArgPath(o.payload), ec);
@@ -358,6 +346,8 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
 
 void HelpAssemble()
 {
+    const std::vector<const char*> runtime = RuntimeFiles();
+    const std::vector<const char*> dlls(runtime.begin() + 1, runtime.end());
     std::printf(
         "usage: mediatool assemble --payload DIR --setup SETUP.EXE --out MEDIUM\n"
         "                          [--ini FILE] [--splash BMP] [--icon ICO]\n"
@@ -365,26 +355,27 @@ void HelpAssemble()
         "                          [--codepage N] [--replace] [--skip-empty-dirs]\n\n"
         "Lays out a complete installation medium in the folder MEDIUM:\n\n"
         "  SETUP.EXE                    the setup program, under its own name\n"
-        "  Setup.pkg                    every file below DIR, packed (as 'pack' does)\n"
+        "  %-29severy file below DIR, packed (as 'pack' does)\n"
         "  <setup name>.ini             --ini FILE: Name and Title (setup.exe reads setup.ini);\n"
         "                               UTF-8 is converted to the code page\n"
-        "  Splash.bmp                   --splash BMP, stamped so setup shows it (a copy is\n"
+        "  %-29s--splash BMP, stamped so setup shows it (a copy is\n"
         "                               stamped by appending a trailer; BMP is not changed)\n"
-        "  icon.ico                     --icon ICO\n"
-        "  Microsoft.VC80.CRT.manifest  the Visual C++ 2005 runtime files from --runtime DIR;\n"
-        "  msvcp80.dll, msvcr80.dll     --placeholder-runtime writes labelled placeholders\n"
+        "  %-29s--icon ICO\n"
+        "  %-29sthe Visual C++ 2005 runtime files from --runtime DIR;\n"
+        "  %-29s--placeholder-runtime writes labelled placeholders\n"
         "                               instead, for demonstrations only\n\n"
         "  --codepage N       the installer's ANSI code page (default 936; also %s)\n"
         "  --replace          replace MEDIUM when it exists\n"
         "  --skip-empty-dirs  leave empty payload folders out instead of refusing\n\n"
         "Refused, with nothing written: a missing runtime file, a payload that 'pack'\n"
-        "refuses, a payload without Kelvra.exe at its top level (the shortcuts start it),\n"
+        "refuses, a payload without %s at its top level (the shortcuts start it),\n"
         "a description file the code page cannot hold.\n"
         "Warned: target paths longer than 259 characters under the default folder of\n"
         "32-bit and 64-bit Windows (C:\\Program Files\\<Name>\\, C:\\Program Files (x86)\\<Name>\\),\n"
         "payload files that setup's side files replace, a Name that cannot name a folder.\n\n"
         "Exit status: 0 assembled (perhaps with warnings), 1 refused, 2 usage error.\n",
-        SupportedCodePages());
+        kPackageName, kSplashName, kIconName, runtime.front(), NameList(dlls, ", ").c_str(), SupportedCodePages(),
+        kProgramName);
 }
 
 int RunAssemble(const Args& args)
@@ -434,7 +425,7 @@ int RunAssemble(const Args& args)
         iniName = DescriptionFileName(setupName);
         const fs::path iniPath = stage / fs::u8path(iniName);
         if (!WriteAll(iniPath, converted)) return fail(PathText(iniPath), "cannot be written");
-        File f(iniPath, "rb");
+        FileOwner f(OpenFile(iniPath, "rb"));
         if (ParseSetupDescription(f.get(), d.name, d.title) == SetupDescriptionEnd::kLineTooLong)
             warnings.Add(o.ini, "a line is longer than 4095 characters; setup stops reading there");
     }
@@ -446,35 +437,32 @@ int RunAssemble(const Args& args)
         warnings.Add("Name \"" + shownName + "\"", "holds a character that a folder or shortcut name cannot "
                                                   "(\\ / : * ? \" < > | or a control character)");
 
-    // The payload, packed by the same code as 'mediatool pack'.
-    const std::string pkgArg = Join(stageArg, kPackageName);
-    Args packArgs = {o.payload, "-o", pkgArg, "--codepage", std::to_string(o.cp)};
-    if (o.skipEmptyDirs) packArgs.push_back("--skip-empty-dirs");
-    if (RunPack(packArgs) != kExitOk) return fail("payload " + o.payload, "cannot be packed (see above)");
-
-    const fs::path pkg = stage / kPackageName;
-    std::uint64_t pkgSize = 0;
-    NameCollector names;
-    {
-        File f(pkg, "rb");
-        if (!f || !FileSize(pkg, pkgSize)) return fail(PathText(pkg), "cannot be read back");
-        FileSource source(f.get());
-        const WalkResult r = WalkPackage(source, static_cast<std::uint32_t>(pkgSize), o.cp, names);
-        if (r.error != PackageError::kNone) return fail(PathText(pkg), DescribeBreak(r, o.cp));
-    }
+    // The payload, packed by the same code as 'mediatool pack'; what it
+    // computed (names, sizes, the package's digest) is used from here on.
+    PackOptions pack;
+    pack.dir = ArgPath(o.payload);
+    pack.out = ArgPath(Join(stageArg, kPackageName));
+    pack.cp = o.cp;
+    pack.skipEmptyDirs = o.skipEmptyDirs;
+    pack.packageDigest = true;
+    PackSummary packed;
+    if (PackFolder(pack, packed) != kExitOk) return fail("payload " + o.payload, "cannot be packed (see above)");
+    std::vector<std::string> names;
+    for (const PackedRecord& r : packed.records) names.push_back(r.name);
 
     bool haveProgram = false;
-    for (const std::string& n : names.names)
+    for (const std::string& n : names)
         if (Lower(n) == Lower(kProgramName)) haveProgram = true;
     if (!haveProgram)
-        return fail(o.payload, "no Kelvra.exe at the top level; the shortcuts that setup creates start "
-                               "<install folder>\\Kelvra.exe");
+        return fail(o.payload, std::string("no ") + kProgramName +
+                                   " at the top level; the shortcuts that setup creates start <install folder>\\" +
+                                   kProgramName);
 
     // Side files are copied after the extraction, over payload files of
     // the same name.
     std::vector<std::string> sideFiles;
     for (const medium::SideFile& f : medium::kSideFiles) sideFiles.push_back(f.name);
-    for (const std::string& n : names.names)
+    for (const std::string& n : names)
         for (const std::string& side : sideFiles)
             if (Lower(n) == Lower(side))
                 warnings.Add("payload " + DisplayName(n, o.cp), "setup copies the medium's " + side +
@@ -483,7 +471,7 @@ int RunAssemble(const Args& args)
     // Target paths under the default folder of 32-bit and 64-bit Windows.
     std::size_t longest = 0;
     std::string longestName;
-    std::vector<std::string> targets = names.names;
+    std::vector<std::string> targets = names;
     if (!o.splash.empty()) targets.push_back(kSplashName);
     if (!o.icon.empty()) targets.push_back(kIconName);
     for (const char* r : RuntimeFiles()) targets.push_back(r);
@@ -546,7 +534,8 @@ int RunAssemble(const Args& args)
     std::printf("medium %s (code page %u):\n", PathText(out).c_str(), o.cp);
     std::vector<std::pair<std::string, std::string>> rows;
     rows.push_back({setupName, "the setup program"});
-    rows.push_back({kPackageName, std::to_string(names.names.size()) + " files, " + std::to_string(names.data) +
+    const std::size_t packageRow = rows.size();
+    rows.push_back({kPackageName, std::to_string(names.size()) + " files, " + std::to_string(packed.dataSize) +
                                       " bytes of data"});
     if (!iniName.empty())
         rows.push_back({iniName, "Name \"" + shownName + "\", Title \"" + DisplayName(d.title, o.cp) + "\"; " +
@@ -556,12 +545,18 @@ int RunAssemble(const Args& args)
     for (const char* r : RuntimeFiles())
         rows.push_back({r, o.placeholderRuntime ? "PLACEHOLDER, not installable on a real system"
                                                 : "runtime file from " + o.runtime});
-    for (const auto& row : rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& row = rows[i];
         std::uint64_t size = 0;
         std::string hex;
-        const fs::path p = out / fs::u8path(row.first);
-        FileSize(p, size);
-        Sha256OfFile(p, hex);
+        if (i == packageRow) {
+            size = packed.packageSize;
+            hex = packed.packageSha256;
+        } else {
+            const fs::path p = out / fs::u8path(row.first);
+            FileSize(p, size);
+            Sha256OfFile(p, hex);
+        }
         std::printf("  %-28s %10llu  %s\n      sha256 %s\n", row.first.c_str(), static_cast<unsigned long long>(size),
                     row.second.c_str(), hex.c_str());
     }

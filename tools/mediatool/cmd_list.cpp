@@ -1,32 +1,38 @@
 // mediatool list: the records of a package.
 #include <cstdio>
 
+#include "media/name_rules.h"
 #include "tools/mediatool/cmd_package.h"
-#include "tools/mediatool/package_io.h"
+#include "tools/mediatool/code_page.h"
+#include "tools/mediatool/console.h"
+#include "tools/mediatool/host_file.h"
+#include "tools/mediatool/json.h"
+#include "tools/mediatool/package_file.h"
 
 namespace {
 
 const char kCmd[] = "list";
 
-class Lister : public RecordVisitor {
+class Lister {
 public:
     Lister(bool json, unsigned cp) : json_(json), cp_(cp) {}
-    void Record(const RecordInfo& info) override
+    void Record(const PackageRecord& record, NameError nameError)
     {
+        const std::uint32_t size = static_cast<std::uint32_t>(record.dataSize);
         ++records_;
-        bytes_ += info.size;
-        if (info.nameError != NameError::kNone) ++refused_;
-        const std::string name = DisplayName(info.name, cp_);
+        bytes_ += size;
+        if (nameError != NameError::kNone) ++refused_;
+        const std::string name = DisplayName(record.name, cp_);
         if (json_) {
             std::printf("%s\n    {\"offset\": %u, \"size\": %u, \"name\": %s", records_ > 1 ? "," : "",
-                        info.offset, info.size, JsonString(name).c_str());
-            if (info.nameError != NameError::kNone)
-                std::printf(", \"refused\": %s", JsonString(DescribeNameError(info.nameError)).c_str());
+                        record.offset, size, JsonString(name).c_str());
+            if (nameError != NameError::kNone)
+                std::printf(", \"refused\": %s", JsonString(DescribeNameError(nameError)).c_str());
             std::printf("}");
         } else {
-            std::printf("%10u  %10u  %s", info.offset, info.size, name.c_str());
-            if (info.nameError != NameError::kNone)
-                std::printf("    <- refused by setup: %s", DescribeNameError(info.nameError));
+            std::printf("%10u  %10u  %s", record.offset, size, name.c_str());
+            if (nameError != NameError::kNone)
+                std::printf("    <- refused by setup: %s", DescribeNameError(nameError));
             std::printf("\n");
         }
     }
@@ -81,7 +87,7 @@ int RunList(const Args& args)
 
     std::uint64_t size = 0;
     if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
-    File f(package, "rb");
+    FileOwner f(OpenFile(package, "rb"));
     if (!f) return Refuse(kCmd, PathText(package), "cannot be opened"), kExitRefused;
     std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
     FileSource source(f.get());
@@ -92,8 +98,10 @@ int RunList(const Args& args)
     else
         std::printf("%10s  %10s  %s\n", "offset", "size", "name");
     Lister lister(json, cp);
-    const WalkResult r = WalkPackage(source, static_cast<std::uint32_t>(size), cp, lister);
-    const bool whole = r.error == PackageError::kNone;
+    const LeadBytes lb = LeadBytes::ForCodePage(cp);
+    PackageWalker walker(source, static_cast<std::uint32_t>(size));
+    while (walker.NextRecord()) lister.Record(walker.Record(), CheckName(walker.Record().name, lb));
+    const bool whole = walker.Error() == PackageError::kNone;
     if (json) {
         std::printf("%s],\n  \"files\": %llu,\n  \"bytes\": %llu,\n  \"refused_names\": %llu,\n"
                     "  \"complete\": %s,\n  \"error\": ",
@@ -103,15 +111,15 @@ int RunList(const Args& args)
         if (whole)
             std::printf("null\n}\n");
         else
-            std::printf("{\"offset\": %u, \"reason\": %s}\n}\n", r.offset,
-                        JsonString(DescribePackageError(r.error)).c_str());
+            std::printf("{\"offset\": %u, \"reason\": %s}\n}\n", walker.Record().offset,
+                        JsonString(DescribePackageError(walker.Error())).c_str());
     } else {
         std::printf("%llu files, %llu bytes of data, package %llu bytes\n",
                     static_cast<unsigned long long>(lister.records_),
                     static_cast<unsigned long long>(lister.bytes_), static_cast<unsigned long long>(size));
     }
     if (!whole) {
-        Refuse(kCmd, PathText(package), DescribeBreak(r, cp));
+        Refuse(kCmd, PathText(package), DescribeBreak(walker, cp));
         return kExitRefused;
     }
     if (lister.refused_) {

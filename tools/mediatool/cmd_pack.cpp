@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "media/medium.h"
 #include "media/name_rules.h"
 #include "media/package_format.h"
 #include "media/sha256.h"
 #include "tools/mediatool/cmd_package.h"
-#include "tools/mediatool/package_io.h"
+#include "tools/mediatool/code_page.h"
+#include "tools/mediatool/console.h"
+#include "tools/mediatool/host_file.h"
+#include "tools/mediatool/manifest.h"
 
 namespace {
 
@@ -96,7 +100,7 @@ void HelpPack()
         "Packs every regular file below DIR into a setup package, each named by its\n"
         "path relative to DIR with backslashes, in the byte order of the encoded\n"
         "names, so the same tree always gives the same package.\n\n"
-        "  -o, --output PACKAGE  the package to write (usually Setup.pkg)\n"
+        "  -o, --output PACKAGE  the package to write (usually %s)\n"
         "  --codepage N          the installer's ANSI code page for the names\n"
         "                        (default 936; also %s)\n"
         "  --manifest FILE       also write a manifest: each record's name, size and\n"
@@ -108,32 +112,31 @@ void HelpPack()
         "bytes or more; packages that would reach 2^31 bytes; names that differ only\n"
         "in letter case; empty folders, which a package cannot hold.\n\n"
         "Exit status: 0 packed, 1 input refused, 2 usage error.\n",
-        SupportedCodePages());
+        medium::kPackageName, SupportedCodePages());
 }
 
 int RunPack(const Args& args)
 {
-    fs::path dir, out, manifestPath;
-    bool haveDir = false, haveOut = false, skipEmpty = false;
-    unsigned cp = kDefaultCodePage;
+    PackOptions o;
+    bool haveDir = false, haveOut = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == "-o" || a == "--output") {
             if (!hasValue) return UsageError(kCmd, a + " needs a file"), kExitUsage;
-            out = ArgPath(args[++i]);
+            o.out = ArgPath(args[++i]);
             haveOut = true;
         } else if (a == "--codepage") {
-            if (!TakeCodePage(kCmd, args, i, cp)) return kExitUsage;
+            if (!TakeCodePage(kCmd, args, i, o.cp)) return kExitUsage;
         } else if (a == "--manifest") {
             if (!hasValue) return UsageError(kCmd, "--manifest needs a file"), kExitUsage;
-            manifestPath = ArgPath(args[++i]);
+            o.manifest = ArgPath(args[++i]);
         } else if (a == "--skip-empty-dirs") {
-            skipEmpty = true;
+            o.skipEmptyDirs = true;
         } else if (!a.empty() && a[0] == '-') {
             return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
         } else if (!haveDir) {
-            dir = ArgPath(a);
+            o.dir = ArgPath(a);
             haveDir = true;
         } else {
             return UsageError(kCmd, "unexpected argument '" + a + "'"), kExitUsage;
@@ -142,6 +145,18 @@ int RunPack(const Args& args)
     if (!haveDir) return UsageError(kCmd, "no folder to pack"), kExitUsage;
     if (!haveOut) return UsageError(kCmd, "no package named (-o PACKAGE)"), kExitUsage;
     PrepareConsole();
+    PackSummary summary;
+    return PackFolder(o, summary);
+}
+
+int PackFolder(const PackOptions& o, PackSummary& summary)
+{
+    const fs::path& dir = o.dir;
+    const fs::path& out = o.out;
+    const fs::path& manifestPath = o.manifest;
+    const unsigned cp = o.cp;
+    const bool skipEmpty = o.skipEmptyDirs;
+    summary = PackSummary();
 
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
@@ -246,7 +261,7 @@ int RunPack(const Args& args)
     // or failed run never leaves half a package under the real name.
     fs::path partial = out;
     partial += ".part";
-    File pkg(partial, "wb");
+    FileOwner pkg(OpenFile(partial, "wb"));
     if (!pkg) {
         Refuse(kCmd, PathText(out), std::string("cannot be created: ") + std::strerror(errno));
         return kExitRefused;
@@ -256,9 +271,10 @@ int RunPack(const Args& args)
     Manifest manifest;
     manifest.codePage = cp;
     Sha256 whole;
-    // The digests are there only for the manifest; without one, packing
-    // runs at the speed of copying.
+    // The digests are there only for the manifest and for a caller that
+    // asks; without them, packing runs at the speed of copying.
     const bool hashing = !manifestPath.empty();
+    const bool hashingWhole = hashing || o.packageDigest;
     std::vector<unsigned char> buffer(kStreamBufferSize);
     Progress progress("packing", total);
     std::uint64_t written = 0;
@@ -267,10 +283,10 @@ int RunPack(const Args& args)
     for (const Entry& e : entries) {
         const std::string header = EncodeRecordHeader(e.name, static_cast<std::uint32_t>(e.size));
         writeOk = writeOk && std::fwrite(header.data(), 1, header.size(), pkg.get()) == header.size();
-        if (hashing) whole.Update(header.data(), header.size());
+        if (hashingWhole) whole.Update(header.data(), header.size());
         written += header.size();
 
-        File in(e.path, "rb");
+        FileOwner in(OpenFile(e.path, "rb"));
         if (!in) {
             Refuse(kCmd, PathText(e.path), std::string("cannot be opened: ") + std::strerror(errno));
             pkg.Close();
@@ -284,10 +300,8 @@ int RunPack(const Args& args)
             copied += n;
             if (copied > e.size) break;
             writeOk = writeOk && std::fwrite(buffer.data(), 1, n, pkg.get()) == n;
-            if (hashing) {
-                whole.Update(buffer.data(), n);
-                one.Update(buffer.data(), n);
-            }
+            if (hashingWhole) whole.Update(buffer.data(), n);
+            if (hashing) one.Update(buffer.data(), n);
             written += n;
             progress.Update(written, fileNo);
         }
@@ -315,11 +329,16 @@ int RunPack(const Args& args)
         return kExitRefused;
     }
     manifest.packageSize = total;
-    if (hashing) manifest.packageSha256 = Sha256::Hex(whole.Finish());
+    if (hashingWhole) manifest.packageSha256 = Sha256::Hex(whole.Finish());
     if (hashing && !WriteManifest(manifestPath, manifest)) {
         Refuse(kCmd, PathText(manifestPath), "cannot be written");
         return kExitRefused;
     }
+
+    for (const Entry& e : entries) summary.records.push_back({e.name, e.size});
+    summary.packageSize = total;
+    summary.dataSize = data;
+    summary.packageSha256 = manifest.packageSha256;
 
     std::printf("packed %zu files (%llu bytes of data) into %s: %llu bytes, code page %u, %.2f s\n",
                 entries.size(), static_cast<unsigned long long>(data), PathText(out).c_str(),

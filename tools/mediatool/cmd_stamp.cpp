@@ -3,18 +3,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "media/digest.h"
-#include "media/stream64.h"
+#include "media/file_owner.h"
+#include "media/medium.h"
+#include "tools/mediatool/console.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string Hex(const unsigned char* d, std::size_t n)
 {
@@ -27,15 +23,16 @@ std::string Hex(const unsigned char* d, std::size_t n)
     return s;
 }
 
-int Refuse(const char* command, const std::string& file, const std::string& reason)
+// A refusal on standard error, and the exit status that goes with it.
+int Refused(const char* command, const std::string& file, const std::string& reason)
 {
-    std::fprintf(stderr, "mediatool %s: %s: %s\n", command, file.c_str(), reason.c_str());
+    Refuse(command, file, reason);
     return kExitRefused;
 }
 
-int Usage(const char* command, const char* problem)
+int Usage(const char* command, const std::string& problem)
 {
-    std::fprintf(stderr, "mediatool %s: %s (see 'mediatool %s --help')\n", command, problem, command);
+    UsageError(command, problem);
     return kExitUsage;
 }
 
@@ -49,7 +46,7 @@ bool ParseArgs(const char* command, const Args& args, bool allowAppend, std::str
         if (allowAppend && a == "--append") {
             append = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            status = Usage(command, ("unknown option '" + a + "'").c_str());
+            status = Usage(command, "unknown option '" + a + "'");
             return false;
         } else if (file.empty() && !a.empty()) {
             file = a;
@@ -74,40 +71,27 @@ int RunStamp(const Args& args)
     int status = kExitOk;
     if (!ParseArgs("stamp", args, true, file, append, status)) return status;
 
-    FilePtr f(std::fopen(file.c_str(), "r+b"));
-    if (!f) return Refuse("stamp", file, std::string("cannot open for writing: ") + std::strerror(errno));
+    FileOwner f(std::fopen(file.c_str(), "r+b"));
+    if (!f) return Refused("stamp", file, std::string("cannot open for writing: ") + std::strerror(errno));
 
-    const std::int64_t size = StreamSize64(f.get());
-    if (size < 0) return Refuse("stamp", file, "cannot take its size");
-    if (!append && size < kTrailerSize)
-        return Refuse("stamp", file,
-                      "shorter than 512 bytes, no trailer to hold the stamp in place (use --append)");
-
-    // In place the last 512 bytes are the trailer; appended, the whole file
-    // becomes the body of a new one.
-    const std::int64_t bodyLength = append ? size : size - kTrailerSize;
     unsigned char digest[kStampSize];
-    if (!DigestStreamBody(f.get(), bodyLength, digest)) return Refuse("stamp", file, "read error");
-
-    bool written;
-    if (append) {
-        unsigned char trailer[kTrailerSize] = {};
-        std::memcpy(trailer + kStampOffset, digest, kStampSize);
-        written = StreamSeek64(f.get(), 0, SEEK_END) == 0 &&
-                  std::fwrite(trailer, 1, sizeof trailer, f.get()) == sizeof trailer;
-    } else {
-        written = StreamSeek64(f.get(), bodyLength + kStampOffset, SEEK_SET) == 0 &&
-                  std::fwrite(digest, 1, kStampSize, f.get()) == kStampSize;
+    switch (StampStream(f.get(), append ? StampMode::kAppend : StampMode::kInPlace, digest)) {
+    case StampResult::kStamped: break;
+    case StampResult::kNoSize: return Refused("stamp", file, "cannot take its size");
+    case StampResult::kTooShort:
+        return Refused("stamp", file,
+                      "shorter than 512 bytes, no trailer to hold the stamp in place (use --append)");
+    case StampResult::kReadError: return Refused("stamp", file, "read error");
+    case StampResult::kWriteError:
+        return Refused("stamp", file, std::string("write failed: ") + std::strerror(errno));
     }
-    written = std::fflush(f.get()) == 0 && written;
-    const bool closed = std::fclose(f.release()) == 0;
-    if (!written || !closed) return Refuse("stamp", file, std::string("write failed: ") + std::strerror(errno));
+    if (!f.Close()) return Refused("stamp", file, std::string("write failed: ") + std::strerror(errno));
 
     // Read back through setup's own check, so that a file changed meanwhile
     // is not reported as stamped.
     const DigestVerdict v = VerifyFileDigest(file.c_str());
     if (v != DigestVerdict::kAccepted)
-        return Refuse("stamp", file, std::string("stamp written but not accepted: ") + DigestVerdictText(v));
+        return Refused("stamp", file, std::string("stamp written but not accepted: ") + DigestVerdictText(v));
 
     std::printf("%s: stamped %s, digest %s\n", file.c_str(), append ? "with an appended trailer" : "in place",
                 Hex(digest, kStampSize).c_str());
@@ -118,7 +102,7 @@ void HelpStamp()
 {
     std::printf(
         "usage: mediatool stamp FILE [--append]\n\n"
-        "Writes the digest stamp that setup needs to use FILE (Splash.bmp).\n"
+        "Writes the digest stamp that setup needs to use FILE (%s).\n"
         "The stamp is the MD5 of everything before the last 512 bytes (the\n"
         "trailer) and three fixed salts, stored at trailer offset 158.\n\n"
         "  (default)  in place: FILE keeps its size; the 16 bytes at 354 bytes\n"
@@ -127,7 +111,8 @@ void HelpStamp()
         "  --append   adds a 512-byte trailer holding the stamp; the existing\n"
         "             bytes stay untouched.\n\n"
         "Exit status: 0 stamped, 1 refused (unreadable, too short, write failed),\n"
-        "2 usage error.\n");
+        "2 usage error.\n",
+        medium::kSplashName);
 }
 
 int RunCheckStamp(const Args& args)

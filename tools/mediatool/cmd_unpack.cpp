@@ -5,8 +5,12 @@
 #include <memory>
 
 #include "media/extract.h"
+#include "media/name_rules.h"
 #include "tools/mediatool/cmd_package.h"
-#include "tools/mediatool/package_io.h"
+#include "tools/mediatool/code_page.h"
+#include "tools/mediatool/console.h"
+#include "tools/mediatool/host_file.h"
+#include "tools/mediatool/package_file.h"
 
 namespace {
 
@@ -32,8 +36,8 @@ public:
     {
         fs::path path;
         if (!NameToHostPath(name, cp_, root_, path, why_)) return false;
-        file_ = std::make_unique<File>(path, "wb");
-        if (!*file_) {
+        file_ = FileOwner(OpenFile(path, "wb"));
+        if (!file_) {
             why_ = std::string("cannot be created: ") + std::strerror(errno);
             return false;
         }
@@ -44,13 +48,13 @@ public:
     {
         written_ += n;
         progress_.Update(written_, files_);
-        if (std::fwrite(data, 1, n, file_->get()) == n) return true;
+        if (std::fwrite(data, 1, n, file_.get()) == n) return true;
         why_ = std::string("cannot be written: ") + std::strerror(errno);
         return false;
     }
     bool CloseTargetFile() override
     {
-        const bool ok = file_->Close();
+        const bool ok = file_.Close();
         if (!ok && why_.empty()) why_ = "cannot be written completely (is the disk full?)";
         return ok;
     }
@@ -62,7 +66,7 @@ public:
 private:
     fs::path root_;
     unsigned cp_;
-    std::unique_ptr<File> file_;
+    FileOwner file_;
     std::string why_;
     std::uint64_t written_ = 0;
     std::uint64_t files_ = 0;
@@ -104,7 +108,7 @@ int RunUnpack(const Args& args)
 
     std::uint64_t size = 0;
     if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
-    File f(package, "rb");
+    FileOwner f(OpenFile(package, "rb"));
     if (!f) return Refuse(kCmd, PathText(package), "cannot be opened"), kExitRefused;
     std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
     std::error_code ec;

@@ -5,8 +5,13 @@
 #include <set>
 
 #include "media/sha256.h"
+#include "media/name_rules.h"
 #include "tools/mediatool/cmd_package.h"
-#include "tools/mediatool/package_io.h"
+#include "tools/mediatool/code_page.h"
+#include "tools/mediatool/console.h"
+#include "tools/mediatool/host_file.h"
+#include "tools/mediatool/manifest.h"
+#include "tools/mediatool/package_file.h"
 
 namespace {
 
@@ -14,28 +19,28 @@ const char kCmd[] = "verify";
 
 // Checks names, compares with a folder, and hashes for a manifest, in one
 // forward pass.
-class Verifier : public RecordVisitor {
+class Verifier {
 public:
     Verifier(unsigned cp, const fs::path* against) : cp_(cp), against_(against) {}
 
-    void Record(const RecordInfo& info) override
+    void Record(const PackageRecord& record, NameError nameError)
     {
-        name_ = DisplayName(info.name, cp_);
-        size_ = info.size;
+        name_ = DisplayName(record.name, cp_);
+        size_ = static_cast<std::uint32_t>(record.dataSize);
         one_ = Sha256();
-        if (info.nameError != NameError::kNone)
-            Problem("record at offset " + std::to_string(info.offset) + " (" + name_ +
-                    "): " + DescribeNameError(info.nameError));
-        if (!seen_.insert(info.name).second)
+        if (nameError != NameError::kNone)
+            Problem("record at offset " + std::to_string(record.offset) + " (" + name_ +
+                    "): " + DescribeNameError(nameError));
+        if (!seen_.insert(record.name).second)
             std::printf("note: %s appears more than once; the later record wins\n", name_.c_str());
-        if (against_) OpenCounterpart(info);
+        if (against_) OpenCounterpart(record.name);
     }
-    void Data(const unsigned char* data, std::size_t n) override
+    void Data(const unsigned char* data, std::size_t n)
     {
         one_.Update(data, n);
         if (!counterpart_ || differs_) return;
         unsigned char theirs[kTransferBufferSize];
-        const std::size_t got = std::fread(theirs, 1, n, counterpart_->get());
+        const std::size_t got = std::fread(theirs, 1, n, counterpart_.get());
         if (got != n || std::memcmp(theirs, data, n) != 0) {
             std::size_t i = 0;
             while (i < got && theirs[i] == data[i]) ++i;
@@ -44,10 +49,10 @@ public:
         }
         compared_ += n;
     }
-    void EndRecord() override
+    void EndRecord()
     {
         entries_.push_back({name_, size_, Sha256::Hex(one_.Finish())});
-        counterpart_.reset();
+        counterpart_ = FileOwner();
     }
 
     void Problem(const std::string& text)
@@ -61,13 +66,13 @@ public:
     unsigned problems_ = 0;
 
 private:
-    void OpenCounterpart(const RecordInfo& info)
+    void OpenCounterpart(const std::string& recordName)
     {
         differs_ = false;
         compared_ = 0;
         fs::path path;
         std::string why;
-        if (!NameToHostPath(info.name, cp_, *against_, path, why)) {
+        if (!NameToHostPath(recordName, cp_, *against_, path, why)) {
             Problem("differs: " + name_ + ": " + why);
             return;
         }
@@ -78,15 +83,15 @@ private:
             Problem("missing from folder: " + name_);
             return;
         }
-        if (theirSize != info.size) {
-            Problem("differs: " + name_ + ": " + std::to_string(info.size) + " bytes in the package, " +
+        if (theirSize != size_) {
+            Problem("differs: " + name_ + ": " + std::to_string(size_) + " bytes in the package, " +
                     std::to_string(theirSize) + " in the folder");
             return;
         }
-        counterpart_ = std::make_unique<File>(path, "rb");
-        if (!*counterpart_) {
+        counterpart_ = FileOwner(OpenFile(path, "rb"));
+        if (!counterpart_) {
             Problem("differs: " + name_ + ": the folder's file cannot be opened");
-            counterpart_.reset();
+            counterpart_ = FileOwner();
         }
     }
 
@@ -96,7 +101,7 @@ private:
     std::uint32_t size_ = 0;
     Sha256 one_;
     std::set<std::string> seen_;
-    std::unique_ptr<File> counterpart_;
+    FileOwner counterpart_;
     bool differs_ = false;
     std::uint64_t compared_ = 0;
 };
@@ -186,16 +191,26 @@ int RunVerify(const Args& args)
 
     std::uint64_t size = 0;
     if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
-    File f(package, "rb");
+    FileOwner f(OpenFile(package, "rb"));
     if (!f) return Refuse(kCmd, PathText(package), "cannot be opened"), kExitRefused;
     std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
     FileSource file(f.get());
     HashingSource source(file);
 
     Verifier verifier(cp, haveAgainst ? &against : nullptr);
-    const WalkResult r = WalkPackage(source, static_cast<std::uint32_t>(size), cp, verifier);
-    if (r.error != PackageError::kNone) {
-        Refuse(kCmd, PathText(package), DescribeBreak(r, cp));
+    const LeadBytes lb = LeadBytes::ForCodePage(cp);
+    PackageWalker walker(source, static_cast<std::uint32_t>(size));
+    unsigned char buffer[kTransferBufferSize];
+    std::uint32_t records = 0;
+    while (walker.NextRecord()) {
+        verifier.Record(walker.Record(), CheckName(walker.Record().name, lb));
+        for (std::size_t got; (got = walker.ReadChunk(buffer)) > 0;) verifier.Data(buffer, got);
+        if (walker.Error() != PackageError::kNone) break;
+        verifier.EndRecord();
+        ++records;
+    }
+    if (walker.Error() != PackageError::kNone) {
+        Refuse(kCmd, PathText(package), DescribeBreak(walker, cp));
         return kExitRefused;
     }
 
@@ -237,7 +252,7 @@ int RunVerify(const Args& args)
         return kExitRefused;
     }
     std::printf("%s: %u records, %llu bytes, whole; every name accepted by setup", PathText(package).c_str(),
-                r.records, static_cast<unsigned long long>(size));
+                records, static_cast<unsigned long long>(size));
     if (haveAgainst) std::printf("; identical to %s", PathText(against).c_str());
     if (haveManifest) std::printf("; matches %s", PathText(manifestPath).c_str());
     std::printf("\n");

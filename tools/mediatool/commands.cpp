@@ -1,4 +1,8 @@
 #include "tools/mediatool/commands.h"
+
+#include <string>
+
+#include "media/medium.h"
 #include "tools/mediatool/cmd_stamp.h"
 #include "tools/mediatool/cmd_package.h"
 #include "tools/mediatool/cmd_assemble.h"
@@ -6,8 +10,10 @@
 // Each command lives in its own cmd_*.cpp; add its row here.
 const std::vector<Command>& Commands()
 {
+    static const std::string packSynopsis =
+        std::string("pack a folder tree into a setup package (") + medium::kPackageName + ")";
     static const std::vector<Command> table = {
-        {"pack", "pack a folder tree into a setup package (Setup.pkg)", RunPack, HelpPack},
+        {"pack", packSynopsis.c_str(), RunPack, HelpPack},
         {"list", "list the records of a setup package", RunList, HelpList},
         {"unpack", "extract a setup package into a folder as setup would", RunUnpack, HelpUnpack},
         {"verify", "check a setup package whole, against a folder or a manifest", RunVerify, HelpVerify},

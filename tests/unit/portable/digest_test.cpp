@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include "tests/common/bytes.h"
+#include "tests/common/files.h"
 
 namespace {
 
@@ -33,8 +34,6 @@ const BodyCase kBodies[] = {
     {3000, "297407592480347c86a115ebca4fb17e"},  // two chunks and a short one
 };
 
-
-
 // Body, then a 512-byte trailer of filler with the stamp at offset 158.
 Bytes StampedFile(const Bytes& body, const char* stampHex)
 {
@@ -54,13 +53,7 @@ std::string TempPath(const std::string& name)
 std::string WriteFile(const std::string& name, const Bytes& data)
 {
     const std::string path = TempPath(name);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(f, nullptr) << path;
-    if (!f) return path;
-    if (!data.empty()) {
-        EXPECT_EQ(std::fwrite(data.data(), 1, data.size(), f), data.size());
-    }
-    std::fclose(f);
+    EXPECT_TRUE(testfiles::WriteWhole(path, data)) << path;
     return path;
 }
 

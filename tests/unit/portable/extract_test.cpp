@@ -14,9 +14,6 @@ namespace {
 using testbytes::Record;
 using testbytes::U32;
 
-// Little-endian fields written out by hand, independent of the code.
-
-
 class MemoryTarget : public ExtractTarget {
 public:
     void SetProgress(int position) override { progress.push_back(position); }
@@ -134,9 +131,9 @@ TEST(Extraction, StopsAtTheFileThatCannotBeCreated)
     EXPECT_EQ(t.folderCalls.size(), 3u);   // record 3's folders were attempted
 }
 
-// Mend 2 and the zero-length name: every broken package fails, nothing is
-// created for the broken record, and the path is the record's (or the
-// install folder's where no name could be read).
+// Packages that are not whole, and the zero-length name: every one fails,
+// nothing is created for the broken record, and the path is the record's
+// (or the install folder's where no name could be read).
 TEST(Extraction, BrokenPackagesFail)
 {
     const std::string good = Record("ok.txt", "fine");
@@ -191,7 +188,7 @@ TEST(Extraction, SizeLargerThanTheSourceFails)
     EXPECT_EQ(t.closed, (std::vector<std::string>{kFolder + "a"}));
 }
 
-// Mend 1: a refused name stops the extraction; nothing is made for it.
+// A refused name stops the extraction; nothing is made for it.
 TEST(Extraction, RefusedNamesStopBeforeAnythingIsWritten)
 {
     const struct { std::string name; NameError error; } cases[] = {
@@ -217,7 +214,41 @@ TEST(Extraction, RefusedNamesStopBeforeAnythingIsWritten)
     }
 }
 
-// Mend 3: a failed write is a failure with the path, and the file is closed.
+// A failed write is a failure with the path, and the file is closed.
+// A name padded with zero bytes is written under the name before its first
+// zero; the name rules judge that name, and one left empty is refused.
+TEST(Extraction, NameEndsAtItsFirstZeroByte)
+{
+    MemoryTarget t;
+    const std::string padded = U32(10) + std::string("pad.txt\0\0\0", 10) + U32(2) + "ok";
+    const ExtractResult r = Unpack(padded + Record("next", "2"), t);
+    ASSERT_TRUE(r.ok) << DescribeExtractFailure(r);
+    EXPECT_EQ(r.records, 2u);
+    EXPECT_EQ(t.files, (std::map<std::string, std::string>{{kFolder + "pad.txt", "ok"}, {kFolder + "next", "2"}}));
+
+    const struct {
+        std::string name;
+        NameError error;
+        std::string path;
+    } refused[] = {
+        {std::string("\0abc", 4), NameError::kEmpty, kFolder},
+        {std::string("\0", 1), NameError::kEmpty, kFolder},
+        {std::string("..\0\\x", 4), NameError::kParentStep, kFolder + ".."},
+        {std::string("ab:c\0", 5), NameError::kColon, kFolder + "ab:c"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.path);
+        MemoryTarget t2;
+        const ExtractResult r2 = Unpack(Record("first", "1") + Record(c.name, "x"), t2);
+        EXPECT_FALSE(r2.ok);
+        EXPECT_EQ(r2.failure, ExtractFailure::kBadName);
+        EXPECT_EQ(r2.nameError, c.error);
+        EXPECT_EQ(r2.failedPath, c.path);
+        EXPECT_EQ(r2.recordOffset, Record("first", "1").size());
+        EXPECT_EQ(t2.files, (std::map<std::string, std::string>{{kFolder + "first", "1"}}));
+    }
+}
+
 TEST(Extraction, FailedWriteIsReported)
 {
     MemoryTarget t;
@@ -247,7 +278,7 @@ TEST(Extraction, PathOverTheLimitIsRefused)
     EXPECT_TRUE(Unpack(Record(wide, ""), t2).ok);
 }
 
-// Mend 5: GBK names whose trail byte is 0x5C make exactly their folders.
+// GBK names whose trail byte is 0x5C make exactly their folders.
 TEST(Extraction, ChineseNamesInCodePage936)
 {
     const std::string jou = "\x81\x5C";                 // 乗

@@ -1,65 +1,92 @@
-// The record reader over hand-written byte layouts.
+// The record walker over hand-written byte layouts.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "media/package_format.h"
+#include "tests/common/bytes.h"
 
 namespace {
 
 struct ReadCase {
     const char* what;
     std::string bytes;
-    PackageError nameError;
+    PackageError error;
     std::uint32_t nameLength;
     std::uint32_t nameRead;
-    PackageError sizeError;   // only looked at when the name was read
     std::int32_t dataSize;
 };
 
 std::string B(const char* s, std::size_t n) { return std::string(s, n); }
 
-TEST(PackageReader, HeaderFieldsTable)
+// Reads one record's header; the data is left unread.
+PackageError FirstRecord(const std::string& bytes, PackageRecord& record)
+{
+    MemorySource src(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    PackageWalker walker(src, static_cast<std::uint32_t>(bytes.size()));
+    const bool read = walker.NextRecord();
+    EXPECT_EQ(read, walker.Error() == PackageError::kNone);
+    record = walker.Record();
+    return walker.Error();
+}
+
+TEST(PackageWalker, HeaderFieldsTable)
 {
     const ReadCase cases[] = {
-        {"whole record", B("\x05\0\0\0" "a.txt" "\x03\0\0\0" "abc", 16), PackageError::kNone, 5, 5,
-         PackageError::kNone, 3},
-        {"empty data", B("\x01\0\0\0" "x" "\0\0\0\0", 9), PackageError::kNone, 1, 1, PackageError::kNone, 0},
-        {"three bytes only", B("\x05\0\0", 3), PackageError::kShortNameLength, 0, 0, PackageError::kNone, 0},
-        {"name length 260", B("\x04\x01\0\0" "abcd", 8), PackageError::kNameTooLong, 260, 0,
-         PackageError::kNone, 0},
-        {"name length 2^32-1", B("\xff\xff\xff\xff" "abcd", 8), PackageError::kNameTooLong, 0xFFFFFFFFu, 0,
-         PackageError::kNone, 0},
-        {"name cut short", B("\x05\0\0\0" "a.t", 7), PackageError::kShortName, 5, 3, PackageError::kNone, 0},
-        {"size field cut", B("\x01\0\0\0" "x" "\x03\0", 7), PackageError::kNone, 1, 1,
-         PackageError::kShortDataSize, 0},
-        {"negative size", B("\x01\0\0\0" "x" "\xff\xff\xff\xff", 9), PackageError::kNone, 1, 1,
-         PackageError::kNegativeDataSize, -1},
-        {"size 2^31", B("\x01\0\0\0" "x" "\0\0\0\x80", 9), PackageError::kNone, 1, 1,
-         PackageError::kNegativeDataSize, INT32_MIN},
-        {"data past the end", B("\x01\0\0\0" "x" "\x04\0\0\0" "abc", 12), PackageError::kNone, 1, 1,
-         PackageError::kShortData, 4},
-        {"largest size, nothing there", B("\x01\0\0\0" "x" "\xff\xff\xff\x7f", 9), PackageError::kNone, 1,
-         1, PackageError::kShortData, 0x7FFFFFFF},
+        {"whole record", B("\x05\0\0\0" "a.txt" "\x03\0\0\0" "abc", 16), PackageError::kNone, 5, 5, 3},
+        {"empty data", B("\x01\0\0\0" "x" "\0\0\0\0", 9), PackageError::kNone, 1, 1, 0},
+        {"three bytes only", B("\x05\0\0", 3), PackageError::kShortNameLength, 0, 0, 0},
+        {"name length 260", B("\x04\x01\0\0" "abcd", 8), PackageError::kNameTooLong, 260, 0, 0},
+        {"name length 2^32-1", B("\xff\xff\xff\xff" "abcd", 8), PackageError::kNameTooLong, 0xFFFFFFFFu, 0, 0},
+        {"name cut short", B("\x05\0\0\0" "a.t", 7), PackageError::kShortName, 5, 3, 0},
+        {"size field cut", B("\x01\0\0\0" "x" "\x03\0", 7), PackageError::kShortDataSize, 1, 1, 0},
+        {"negative size", B("\x01\0\0\0" "x" "\xff\xff\xff\xff", 9), PackageError::kNegativeDataSize, 1, 1, -1},
+        {"size 2^31", B("\x01\0\0\0" "x" "\0\0\0\x80", 9), PackageError::kNegativeDataSize, 1, 1, INT32_MIN},
+        {"data past the end", B("\x01\0\0\0" "x" "\x04\0\0\0" "abc", 12), PackageError::kShortData, 1, 1, 4},
+        {"largest size, nothing there", B("\x01\0\0\0" "x" "\xff\xff\xff\x7f", 9), PackageError::kShortData,
+         1, 1, 0x7FFFFFFF},
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.what);
-        MemorySource src(reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size());
-        PackageReader reader(src, static_cast<std::uint32_t>(c.bytes.size()));
-        unsigned char buffer[kTransferBufferSize];
-        std::uint32_t nameLength = 99, nameRead = 99;
-        EXPECT_EQ(reader.ReadName(buffer, nameLength, nameRead), c.nameError);
-        EXPECT_EQ(nameLength, c.nameLength);
-        EXPECT_EQ(nameRead, c.nameRead);
-        EXPECT_EQ(buffer[nameRead], 0);   // always a terminating zero
-        if (c.nameError != PackageError::kNone) continue;
-        std::int32_t dataSize = 99;
-        EXPECT_EQ(reader.ReadDataSize(dataSize), c.sizeError);
-        EXPECT_EQ(dataSize, c.dataSize);
+        PackageRecord record;
+        EXPECT_EQ(FirstRecord(c.bytes, record), c.error);
+        EXPECT_EQ(record.offset, 0u);
+        EXPECT_EQ(record.nameLength, c.nameLength);
+        EXPECT_EQ(record.rawName, c.nameRead ? c.bytes.substr(4, c.nameRead) : std::string());
+        EXPECT_EQ(record.dataSize, c.dataSize);
     }
 }
 
-TEST(PackageReader, ChunksOf260AndTheRest)
+// The name ends at its first zero byte; what follows up to N is padding.
+TEST(PackageWalker, NameEndsAtItsFirstZeroByte)
+{
+    const struct {
+        std::string name;   // the N bytes
+        std::string cut;
+    } cases[] = {
+        {B("pad.txt\0\0\0", 10), "pad.txt"},
+        {B("a\0b", 3), "a"},
+        {B("\0abc", 4), ""},
+        {B("\0", 1), ""},
+        {"no zero", "no zero"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cut);
+        const std::string bytes = testbytes::Record(c.name, "hi");
+        PackageRecord record;
+        EXPECT_EQ(FirstRecord(bytes, record), PackageError::kNone);
+        EXPECT_EQ(record.rawName, c.name);
+        EXPECT_EQ(record.name, c.cut);
+        EXPECT_EQ(record.dataSize, 2);
+    }
+    // A name cut short by the end of the package is cut at its zero as well.
+    PackageRecord record;
+    EXPECT_EQ(FirstRecord(B("\x09\0\0\0" "ab\0cd", 9), record), PackageError::kShortName);
+    EXPECT_EQ(record.name, "ab");
+}
+
+TEST(PackageWalker, ChunksOf260AndTheRest)
 {
     // Data of 260, 261 and 520 bytes: 260; 260+1; 260+260.
     const struct { std::uint32_t size; std::vector<std::size_t> chunks; } cases[] = {
@@ -73,57 +100,72 @@ TEST(PackageReader, ChunksOf260AndTheRest)
         bytes += B("\0\0", 2);
         for (std::uint32_t i = 0; i < c.size; ++i) bytes += static_cast<char>(i * 7);
         MemorySource src(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-        PackageReader reader(src, static_cast<std::uint32_t>(bytes.size()));
+        PackageWalker walker(src, static_cast<std::uint32_t>(bytes.size()));
         unsigned char buffer[kTransferBufferSize];
-        std::uint32_t n = 0, r = 0;
-        std::int32_t size = 0;
-        ASSERT_EQ(reader.ReadName(buffer, n, r), PackageError::kNone);
-        ASSERT_EQ(reader.ReadDataSize(size), PackageError::kNone);
+        ASSERT_TRUE(walker.NextRecord());
         std::vector<std::size_t> chunks;
         std::string data;
-        for (;;) {
-            std::size_t got = 0;
-            ASSERT_EQ(reader.ReadChunk(buffer, got), PackageError::kNone);
-            if (!got) break;
+        for (std::size_t got; (got = walker.ReadChunk(buffer)) > 0;) {
             chunks.push_back(got);
             data.append(reinterpret_cast<const char*>(buffer), got);
         }
+        EXPECT_EQ(walker.Error(), PackageError::kNone);
         EXPECT_EQ(chunks, c.chunks);
         EXPECT_EQ(data, bytes.substr(9));
-        EXPECT_TRUE(reader.AtEnd());
-        EXPECT_EQ(reader.Consumed(), bytes.size());
+        EXPECT_TRUE(walker.AtEnd());
+        EXPECT_EQ(walker.Consumed(), bytes.size());
+        EXPECT_FALSE(walker.NextRecord());
+        EXPECT_EQ(walker.Error(), PackageError::kNone);
     }
 }
 
-TEST(PackageReader, NeverReadsPastTheAnnouncedSize)
+// NextRecord reads through data the caller left, and the first error sticks
+// with the broken record in view.
+TEST(PackageWalker, SkipsUnreadDataAndKeepsTheFirstError)
+{
+    const std::string bytes = B("\x01\0\0\0" "a" "\x03\0\0\0" "xyz", 12) + B("\x01\0\0\0" "b" "\0\0\0\0", 9) +
+                              B("\x02\0\0\0" "c", 5);
+    MemorySource src(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    PackageWalker walker(src, static_cast<std::uint32_t>(bytes.size()));
+    unsigned char buffer[kTransferBufferSize];
+    ASSERT_TRUE(walker.NextRecord());
+    EXPECT_EQ(walker.Record().name, "a");
+    ASSERT_TRUE(walker.NextRecord());
+    EXPECT_EQ(walker.Record().name, "b");
+    EXPECT_EQ(walker.Record().offset, 12u);
+    EXPECT_FALSE(walker.NextRecord());
+    EXPECT_EQ(walker.Error(), PackageError::kShortName);
+    EXPECT_EQ(walker.Record().offset, 21u);
+    EXPECT_EQ(walker.Record().name, "c");
+    EXPECT_FALSE(walker.AtEnd());
+    EXPECT_FALSE(walker.NextRecord());
+    EXPECT_EQ(walker.ReadChunk(buffer), 0u);
+    EXPECT_EQ(walker.Error(), PackageError::kShortName);
+}
+
+TEST(PackageWalker, NeverReadsPastTheAnnouncedSize)
 {
     // The source holds more than the package size says; the record that
     // would need those bytes is short.
     const std::string bytes = B("\x01\0\0\0" "x" "\x04\0\0\0" "abcd", 13);
     MemorySource src(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    PackageReader reader(src, 11);
-    unsigned char buffer[kTransferBufferSize];
-    std::uint32_t n = 0, r = 0;
-    std::int32_t size = 0;
-    ASSERT_EQ(reader.ReadName(buffer, n, r), PackageError::kNone);
-    EXPECT_EQ(reader.ReadDataSize(size), PackageError::kShortData);
-    EXPECT_EQ(reader.Consumed(), 9u);
+    PackageWalker walker(src, 11);
+    EXPECT_FALSE(walker.NextRecord());
+    EXPECT_EQ(walker.Error(), PackageError::kShortData);
+    EXPECT_EQ(walker.Consumed(), 9u);
 }
 
-TEST(PackageReader, SourceShorterThanAnnouncedSize)
+TEST(PackageWalker, SourceShorterThanAnnouncedSize)
 {
     // The caller's size is larger than what the file delivers.
     const std::string bytes = B("\x01\0\0\0" "x" "\x04\0\0\0" "ab", 11);
     MemorySource src(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    PackageReader reader(src, 13);
+    PackageWalker walker(src, 13);
     unsigned char buffer[kTransferBufferSize];
-    std::uint32_t n = 0, r = 0;
-    std::int32_t size = 0;
-    ASSERT_EQ(reader.ReadName(buffer, n, r), PackageError::kNone);
-    ASSERT_EQ(reader.ReadDataSize(size), PackageError::kNone);
-    std::size_t got = 0;
-    EXPECT_EQ(reader.ReadChunk(buffer, got), PackageError::kShortData);
-    EXPECT_EQ(got, 2u);
+    ASSERT_TRUE(walker.NextRecord());
+    EXPECT_EQ(walker.ReadChunk(buffer), 2u);
+    EXPECT_EQ(walker.Error(), PackageError::kShortData);
+    EXPECT_EQ(walker.ReadChunk(buffer), 0u);
 }
 
 TEST(PackageFormat, SizeFitsAndEncoding)

@@ -238,7 +238,7 @@ TEST_F(ExtractPackageTest, NameLengthZeroFailsWithTheInstallFolder)
     EXPECT_EQ(Contents(folder_ + "a"), "1");
 }
 
-// Mend 1: nothing is written outside the install folder, nor for the record.
+// Hostile names: nothing is written outside the install folder, nor for the record.
 TEST_F(ExtractPackageTest, HostileNamesWriteNothing)
 {
     const std::string names[] = {"..\\evil.txt", "sub\\..\\..\\evil.txt", "\\evil.txt",
@@ -257,7 +257,7 @@ TEST_F(ExtractPackageTest, HostileNamesWriteNothing)
     }
 }
 
-// Mend 2: packages that are not whole never report success nor hang.
+// Packages that are not whole never report success nor hang.
 TEST_F(ExtractPackageTest, BrokenPackagesFail)
 {
     const struct { const char* what; std::string tail; std::string path; } cases[] = {
@@ -278,7 +278,7 @@ TEST_F(ExtractPackageTest, BrokenPackagesFail)
     }
 }
 
-// Mend 5: in code page 936 the trail byte 5C of 乗 (81 5C, U+4E57 by
+// In code page 936 the trail byte 5C of 乗 (81 5C, U+4E57 by
 // Python's cp936 codec) is no separator.
 TEST_F(ExtractPackageTest, ChineseNamesFollowTheAnsiCodePage)
 {

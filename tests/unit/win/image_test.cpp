@@ -8,6 +8,7 @@
 
 #include "ui/gdi.h"
 #include "ui/image.h"
+#include "tests/common/win_files.h"
 
 namespace {
 
@@ -69,17 +70,7 @@ std::wstring TempFolder()
     return temp;
 }
 
-// Written through the wide file interface, so that the narrow path handed
-// to CImage is the only place where the ANSI code page matters.
-bool WriteFileW(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(h);
-    return ok && written == bytes.size();
-}
+using testwin::WriteFileW;
 
 // The ANSI form of a wide path; empty when the code page cannot hold it.
 std::string AnsiPath(const std::wstring& wide)

@@ -1,0 +1,75 @@
+#include "tools/mediatool/console.h"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <io.h>
+#define KELVRA_ISATTY(fd) _isatty(fd)
+#define KELVRA_FILENO(f) _fileno(f)
+#else
+#include <unistd.h>
+#define KELVRA_ISATTY(fd) isatty(fd)
+#define KELVRA_FILENO(f) fileno(f)
+#endif
+
+#include "tools/mediatool/code_page.h"
+
+void Refuse(const char* command, const std::string& what, const std::string& why)
+{
+    std::fprintf(stderr, "mediatool %s: %s: %s\n", command, what.c_str(), why.c_str());
+}
+
+void UsageError(const char* command, const std::string& why)
+{
+    std::fprintf(stderr, "mediatool %s: %s (see 'mediatool %s --help')\n", command, why.c_str(), command);
+}
+
+bool TakeCodePage(const char* command, const std::vector<std::string>& args, std::size_t& i,
+                  unsigned& cp)
+{
+    if (i + 1 >= args.size() || !ParseCodePage(args[i + 1], cp)) {
+        UsageError(command, std::string("--codepage takes one of ") + SupportedCodePages());
+        return false;
+    }
+    ++i;
+    return true;
+}
+
+void PrepareConsole()
+{
+#ifdef _WIN32
+    if (KELVRA_ISATTY(KELVRA_FILENO(stdout))) SetConsoleOutputCP(CP_UTF8);
+#endif
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+Progress::Progress(const char* verb, std::uint64_t total)
+    : verb_(verb), total_(total), terminal_(KELVRA_ISATTY(KELVRA_FILENO(stderr)) != 0),
+      start_(std::chrono::steady_clock::now()), last_(start_)
+{
+}
+
+void Progress::Update(std::uint64_t done, std::uint64_t files)
+{
+    if (!terminal_) return;
+    const auto now = std::chrono::steady_clock::now();
+    // Quiet for short work; then a few updates a second.
+    if (now - start_ < std::chrono::milliseconds(500) || now - last_ < std::chrono::milliseconds(200))
+        return;
+    last_ = now;
+    shown_ = true;
+    const unsigned percent = total_ ? static_cast<unsigned>(done * 100 / total_) : 100;
+    std::fprintf(stderr, "\r%s: %3u%%  %llu files  %llu MB", verb_, percent,
+                 static_cast<unsigned long long>(files), static_cast<unsigned long long>(done >> 20));
+    std::fflush(stderr);
+}
+
+void Progress::Finish()
+{
+    if (shown_) std::fprintf(stderr, "\r%60s\r", "");
+}

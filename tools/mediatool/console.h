@@ -1,0 +1,43 @@
+// What the user sees of a command besides its output: refusals and usage
+// errors on standard error, the console's code page, terminal progress.
+#ifndef KELVRA_MEDIATOOL_CONSOLE_H
+#define KELVRA_MEDIATOOL_CONSOLE_H
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// "mediatool CMD: what: why" on standard error.
+void Refuse(const char* command, const std::string& what, const std::string& why);
+// "mediatool CMD: why (see 'mediatool CMD --help')" on standard error.
+void UsageError(const char* command, const std::string& why);
+
+// For "--codepage N" at args[i]: reads N into `cp` and moves i onto it.
+// False, after the usage message, when N is missing or not supported.
+bool TakeCodePage(const char* command, const std::vector<std::string>& args, std::size_t& i,
+                  unsigned& cp);
+
+// Standard output shows UTF-8 (a Windows console is switched to it).
+void PrepareConsole();
+
+// Progress on standard error, only when it is a terminal and the work has
+// gone on for a while.
+class Progress {
+public:
+    Progress(const char* verb, std::uint64_t total);
+    void Update(std::uint64_t done, std::uint64_t files);
+    void Finish();
+
+private:
+    const char* verb_;
+    std::uint64_t total_;
+    bool terminal_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point last_;
+};
+
+double SecondsSince(std::chrono::steady_clock::time_point start);
+
+#endif
