@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <map>
+#include <string>
 #include <vector>
 
 // Offered every message before it is translated and dispatched.
@@ -80,5 +81,10 @@ private:
 };
 
 extern CAppModule g_Module;
+
+// The full path of the running program. False, with `path` empty, when it
+// cannot be obtained whole: a path that fills the buffer may have been cut
+// and would name another file.
+bool GetProgramPath(std::string& path);
 
 #endif
