@@ -73,14 +73,6 @@ BOOL CMessageLoop::RemoveMessageFilter(CMessageFilter* filter)
     return TRUE;
 }
 
-BOOL CMessageLoop::RemoveIdleHandler(CIdleHandler* handler)
-{
-    auto it = std::find(idleHandlers_.begin(), idleHandlers_.end(), handler);
-    if (it == idleHandlers_.end()) return FALSE;
-    *it = nullptr;
-    return TRUE;
-}
-
 bool CMessageLoop::IsIdleMessage(const MSG& msg)
 {
     switch (msg.message) {

@@ -35,7 +35,6 @@ public:
     void AddMessageFilter(CMessageFilter* filter) { filters_.push_back(filter); }
     void AddIdleHandler(CIdleHandler* handler) { idleHandlers_.push_back(handler); }
     BOOL RemoveMessageFilter(CMessageFilter* filter);
-    BOOL RemoveIdleHandler(CIdleHandler* handler);
 
     // Runs until WM_QUIT and answers its wParam.
     int Run();

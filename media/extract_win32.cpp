@@ -68,9 +68,3 @@ ExtractResult ExtractPackage(HANDLE package, std::int32_t packageSize,
     Win32Target target(progress, lb);
     return RunExtraction(source, packageSize, installFolder, lb, target);
 }
-
-bool CreateParentFolders(std::string path)
-{
-    MakeParentFolders(path, AnsiLeadBytes());
-    return true;
-}
