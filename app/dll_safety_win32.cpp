@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "app/handles_win32.h"
+
 namespace {
 
 // Not in the headers of older SDKs; the values are the platform's.
@@ -23,10 +25,10 @@ using RtlGetVersionFn = LONG(WINAPI*)(OsVersionInfoW*);
 
 // kernel32 and ntdll are mapped into every process before the program runs;
 // GetModuleHandle takes them from memory, never from a folder.
-FARPROC Kernel32Proc(const char* name)
+template <class Fn>
+bool Kernel32Proc(const char* name, Fn& fn)
 {
-    const HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
-    return kernel32 ? ::GetProcAddress(kernel32, name) : nullptr;
+    return BindProc(::GetModuleHandleA("kernel32.dll"), name, fn);
 }
 
 std::string SystemFolder()
@@ -50,18 +52,18 @@ HMODULE LoadByFullSystemPath(const std::string& name)
 
 bool HaveSystemFolderSearch()
 {
-    return Kernel32Proc("SetDefaultDllDirectories") != nullptr;
+    SetDefaultDllDirectoriesFn setDefault = nullptr;
+    return Kernel32Proc("SetDefaultDllDirectories", setDefault);
 }
 
 void WindowsVersion(unsigned long& major, unsigned long& minor)
 {
     major = minor = 0;
-    if (const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll")) {
-        const auto rtlGetVersion =
-            reinterpret_cast<RtlGetVersionFn>(::GetProcAddress(ntdll, "RtlGetVersion"));
+    RtlGetVersionFn rtlGetVersion = nullptr;
+    if (BindProc(::GetModuleHandleA("ntdll.dll"), "RtlGetVersion", rtlGetVersion)) {
         OsVersionInfoW info{};
         info.size = sizeof info;
-        if (rtlGetVersion && rtlGetVersion(&info) == 0) {
+        if (rtlGetVersion(&info) == 0) {
             major = info.major;
             minor = info.minor;
             return;
@@ -88,17 +90,16 @@ DllSearchMode RestrictDllSearch()
 {
     unsigned long major = 0, minor = 0;
     WindowsVersion(major, minor);
-    const auto setDefault =
-        reinterpret_cast<SetDefaultDllDirectoriesFn>(Kernel32Proc("SetDefaultDllDirectories"));
-    const DllSearchMode mode = ChooseDllSearchMode(major, minor, setDefault != nullptr);
+    SetDefaultDllDirectoriesFn setDefault = nullptr;
+    const DllSearchMode mode =
+        ChooseDllSearchMode(major, minor, Kernel32Proc("SetDefaultDllDirectories", setDefault));
 
     const bool restricted = mode == DllSearchMode::kSystemFolderOnly && setDefault(kLoadLibrarySearchSystem32);
     if (!restricted) {
         // Takes the current folder out of the search; the program's own
         // folder stays in it, hence the preloads.
-        if (const auto setDllDirectory =
-                reinterpret_cast<SetDllDirectoryAFn>(Kernel32Proc("SetDllDirectoryA")))
-            setDllDirectory("");
+        SetDllDirectoryAFn setDllDirectory = nullptr;
+        if (Kernel32Proc("SetDllDirectoryA", setDllDirectory)) setDllDirectory("");
     }
     // Preloaded in both modes: a COM server that the platform loads with
     // LOAD_WITH_ALTERED_SEARCH_PATH resolves its own imports by the classic

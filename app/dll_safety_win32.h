@@ -27,26 +27,8 @@ int PreloadSystemDlls();
 
 // Loads a DLL by bare name ("gdiplus.dll") from the system folder only.
 // nullptr when it cannot; a name with folder parts is refused with
-// ERROR_INVALID_PARAMETER. Free with FreeLibrary, or hold a SystemLibrary.
+// ERROR_INVALID_PARAMETER. Free with FreeLibrary, or hold a ModuleHandle
+// (app/handles_win32.h).
 HMODULE LoadSystemLibrary(const char* name);
-
-// Owns one module loaded by LoadSystemLibrary.
-class SystemLibrary {
-public:
-    explicit SystemLibrary(const char* name) : module_(LoadSystemLibrary(name)) {}
-    ~SystemLibrary()
-    {
-        if (module_) ::FreeLibrary(module_);
-    }
-    SystemLibrary(const SystemLibrary&) = delete;
-    SystemLibrary& operator=(const SystemLibrary&) = delete;
-
-    HMODULE get() const { return module_; }
-    explicit operator bool() const { return module_ != nullptr; }
-    FARPROC Proc(const char* name) const { return module_ ? ::GetProcAddress(module_, name) : nullptr; }
-
-private:
-    HMODULE module_;
-};
 
 #endif

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/dll_safety_win32.h"
+#include "app/handles_win32.h"
 #include "app/module_win32.h"
 #include "ui/main_dlg.h"
 
@@ -44,7 +45,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     // First of all: no DLL may come from the medium folder beside us.
     RestrictDllSearch();
     std::setlocale(LC_ALL, "chinese-simplified");
-    ::CoInitialize(nullptr);
+    const ComScope com;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
     g_Module.Init(instance);
@@ -52,6 +53,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     const int result = RunMainDialog(commandLine, ShowCommand());
 
     g_Module.Term();
-    ::CoUninitialize();
     return result;
 }

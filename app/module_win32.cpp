@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "app/setup_description.h"
+
 CAppModule g_Module;
 
 // Holds the module lock for one scope.
@@ -71,14 +73,6 @@ BOOL CMessageLoop::RemoveMessageFilter(CMessageFilter* filter)
     return TRUE;
 }
 
-BOOL CMessageLoop::RemoveIdleHandler(CIdleHandler* handler)
-{
-    auto it = std::find(idleHandlers_.begin(), idleHandlers_.end(), handler);
-    if (it == idleHandlers_.end()) return FALSE;
-    *it = nullptr;
-    return TRUE;
-}
-
 bool CMessageLoop::IsIdleMessage(const MSG& msg)
 {
     switch (msg.message) {
@@ -131,4 +125,14 @@ BOOL CMessageLoop::OnIdle(int /*idleCount*/)
         if (idleHandlers_[i]) idleHandlers_[i]->OnIdle();
     }
     return FALSE;
+}
+
+bool GetProgramPath(std::string& path)
+{
+    path.clear();
+    char buffer[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    if (!ProgramPathIsWhole(n, MAX_PATH)) return false;
+    path.assign(buffer, n);
+    return true;
 }

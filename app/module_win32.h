@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <map>
+#include <string>
 #include <vector>
 
 // Offered every message before it is translated and dispatched.
@@ -34,7 +35,6 @@ public:
     void AddMessageFilter(CMessageFilter* filter) { filters_.push_back(filter); }
     void AddIdleHandler(CIdleHandler* handler) { idleHandlers_.push_back(handler); }
     BOOL RemoveMessageFilter(CMessageFilter* filter);
-    BOOL RemoveIdleHandler(CIdleHandler* handler);
 
     // Runs until WM_QUIT and answers its wParam.
     int Run();
@@ -80,5 +80,10 @@ private:
 };
 
 extern CAppModule g_Module;
+
+// The full path of the running program. False, with `path` empty, when it
+// cannot be obtained whole: a path that fills the buffer may have been cut
+// and would name another file.
+bool GetProgramPath(std::string& path);
 
 #endif

@@ -83,11 +83,12 @@ void LoadText(std::string& target, UINT id)
     target.swap(out);
 }
 
-LeadBytes SystemLeadBytes(UINT codePage)
+LeadBytes AnsiLeadBytes()
 {
     LeadBytes lb;
     CPINFO info{};
-    if (!::GetCPInfo(codePage, &info)) return lb;
+    if (!::GetCPInfo(CP_ACP, &info)) return lb;
+    // Pairs of first and last lead byte, ended by a pair of zeros.
     for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i]; i += 2)
         lb.SetRange(info.LeadByte[i], info.LeadByte[i + 1]);
     return lb;
@@ -95,7 +96,7 @@ LeadBytes SystemLeadBytes(UINT codePage)
 
 int Replace(std::string& text, const std::string& oldText, const std::string& newText)
 {
-    return Replace(text, oldText, newText, SystemLeadBytes(TextCodePage()));
+    return Replace(text, oldText, newText, AnsiLeadBytes());
 }
 
 void LoadTextWithName(std::string& target, UINT id, const std::string& name)

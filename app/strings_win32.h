@@ -16,10 +16,14 @@ void LoadText(std::string& target, UINT id);
 // The ANSI code page that LoadText converts to.
 UINT TextCodePage();
 
-// Lead bytes of a Windows code page, as the system knows them.
-LeadBytes SystemLeadBytes(UINT codePage);
+// The lead bytes of the process's ANSI code page (CP_ACP), not the
+// thread's: every narrow text the program scans for a backslash or a
+// placeholder comes from or goes to an ANSI function of Windows (window
+// texts, module and file paths, the registry), and those convert with the
+// process's code page whatever the thread's locale says.
+LeadBytes AnsiLeadBytes();
 
-// Replace() in the code page of the loaded texts.
+// Replace() with the lead bytes of AnsiLeadBytes().
 int Replace(std::string& text, const std::string& oldText, const std::string& newText);
 
 // LoadText into `target`, then every "%s" replaced by `name`.

@@ -5,7 +5,7 @@ LONG RegKey::Open(HKEY parent, const char* subKey, REGSAM access)
     Close();
     HKEY key = nullptr;
     const LONG rc = ::RegOpenKeyExA(parent, subKey, 0, access, &key);
-    if (rc == ERROR_SUCCESS) key_ = key;
+    if (rc == ERROR_SUCCESS) key_.reset(key);
     return rc;
 }
 
@@ -14,20 +14,19 @@ LONG RegKey::Create(HKEY parent, const char* subKey, REGSAM access)
     Close();
     HKEY key = nullptr;
     const LONG rc = ::RegCreateKeyExA(parent, subKey, 0, nullptr, 0, access, nullptr, &key, nullptr);
-    if (rc == ERROR_SUCCESS) key_ = key;
+    if (rc == ERROR_SUCCESS) key_.reset(key);
     return rc;
 }
 
 void RegKey::Close()
 {
-    if (key_) ::RegCloseKey(key_);
-    key_ = nullptr;
+    key_.reset();
 }
 
 LONG RegKey::SetString(const char* valueName, const std::string& value)
 {
     // c_str() carries the terminating zero that is stored with the text.
-    return ::RegSetValueExA(key_, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+    return ::RegSetValueExA(key_.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>(value.size() + 1));
 }
 

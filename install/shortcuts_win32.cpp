@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "app/strings_win32.h"
-#include "install/com_ptr.h"
+#include "app/handles_win32.h"
 #include "media/medium.h"
 #include "res/resource.h"
 

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "media/source_dir_win32.h"
+#include "app/handles_win32.h"
+#include "app/strings_win32.h"
 #include "media/split.h"
 
 namespace {
@@ -29,38 +30,6 @@ private:
     HANDLE file_;
 };
 
-// The target file of one record, closed at the latest when it goes.
-class TargetFile {
-public:
-    TargetFile() = default;
-    TargetFile(const TargetFile&) = delete;
-    TargetFile& operator=(const TargetFile&) = delete;
-    ~TargetFile() { Close(); }
-
-    bool Create(const std::string& path)
-    {
-        Close();
-        handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        return handle_ != INVALID_HANDLE_VALUE;
-    }
-    bool Write(const unsigned char* data, std::size_t n)
-    {
-        DWORD written = 0;
-        return WriteFile(handle_, data, static_cast<DWORD>(n), &written, nullptr) && written == n;
-    }
-    bool Close()
-    {
-        if (handle_ == INVALID_HANDLE_VALUE) return true;
-        const bool ok = CloseHandle(handle_) != FALSE;
-        handle_ = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
-
 class Win32Target : public ExtractTarget {
 public:
     Win32Target(HWND progress, const LeadBytes& lb) : progress_(progress), lb_(lb) {}
@@ -70,14 +39,23 @@ public:
         SendMessageA(progress_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
     }
     void CreateFolders(const std::string& targetPath) override { MakeParentFolders(targetPath, lb_); }
-    bool CreateTargetFile(const std::string& targetPath) override { return file_.Create(targetPath); }
-    bool WriteTarget(const unsigned char* data, std::size_t n) override { return file_.Write(data, n); }
-    bool CloseTargetFile() override { return file_.Close(); }
+    bool CreateTargetFile(const std::string& targetPath) override
+    {
+        file_.reset(CreateFileA(targetPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(file_);
+    }
+    bool WriteTarget(const unsigned char* data, std::size_t n) override
+    {
+        DWORD written = 0;
+        return WriteFile(file_.get(), data, static_cast<DWORD>(n), &written, nullptr) && written == n;
+    }
+    bool CloseTargetFile() override { return file_.reset(); }
 
 private:
     HWND progress_;
     const LeadBytes& lb_;
-    TargetFile file_;
+    FileHandle file_;
 };
 
 } // namespace
@@ -89,10 +67,4 @@ ExtractResult ExtractPackage(HANDLE package, std::int32_t packageSize,
     HandleSource source(package);
     Win32Target target(progress, lb);
     return RunExtraction(source, packageSize, installFolder, lb, target);
-}
-
-bool CreateParentFolders(std::string path)
-{
-    MakeParentFolders(path, AnsiLeadBytes());
-    return true;
 }

@@ -17,8 +17,4 @@
 ExtractResult ExtractPackage(HANDLE package, std::int32_t packageSize,
                              const std::string& installFolder, HWND progress);
 
-// Creates every folder named on `path` before its last backslash, from the
-// root down. Folders that exist or cannot be made are passed over.
-bool CreateParentFolders(std::string path);
-
 #endif

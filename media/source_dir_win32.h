@@ -1,4 +1,4 @@
-// The source directory and the ANSI lead bytes, as Windows gives them.
+// The source directory as Windows gives it.
 #ifndef KELVRA_MEDIA_SOURCE_DIR_WIN32_H
 #define KELVRA_MEDIA_SOURCE_DIR_WIN32_H
 
@@ -7,10 +7,8 @@
 #include "media/source_dir.h"
 
 // Empties `directory` and fills it with the source directory. False, with
-// `directory` left empty, when the program's own path cannot be obtained.
+// `directory` left empty, when the program's own path cannot be obtained
+// whole (GetProgramPath).
 bool GetSourceDirectory(std::string& directory);
-
-// The lead bytes of the thread's ANSI code page, from GetCPInfo(CP_ACP).
-LeadBytes AnsiLeadBytes();
 
 #endif

@@ -6,12 +6,6 @@
 #include "ui/center_window.h"
 #include "ui/dialog_texts.h"
 
-namespace {
-
-const int kExitCode = 1;
-
-} // namespace
-
 BOOL CDoneDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& result)
 {
     switch (msg) {

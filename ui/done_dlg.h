@@ -12,6 +12,8 @@
 class CDoneDlg : public CDialogBase {
 public:
     enum { IDD = IDD_DONE };
+    // The program's exit code when the user leaves it.
+    static constexpr int kExitCode = 1;
 
     CDoneDlg() : CDialogBase(IDD) {}
 

@@ -54,33 +54,6 @@ using LockBitsFn = GpStatus(WINAPI*)(GpBitmap*, const GpRect*, UINT, INT, GpBitm
 using UnlockBitsFn = GpStatus(WINAPI*)(GpBitmap*, GpBitmapData*);
 using DisposeImageFn = GpStatus(WINAPI*)(GpImage*);
 
-class LibraryModule {
-public:
-    LibraryModule() = default;
-    LibraryModule(const LibraryModule&) = delete;
-    LibraryModule& operator=(const LibraryModule&) = delete;
-    ~LibraryModule()
-    {
-        if (module_) ::FreeLibrary(module_);
-    }
-    void reset(HMODULE m)
-    {
-        if (module_) ::FreeLibrary(module_);
-        module_ = m;
-    }
-    HMODULE get() const { return module_; }
-
-private:
-    HMODULE module_ = nullptr;
-};
-
-template <class Fn>
-bool Bind(HMODULE m, const char* name, Fn& fn)
-{
-    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(m, name)));
-    return fn != nullptr;
-}
-
 // GDI+ for the whole process: loaded and started at the first use, shut
 // down at exit. No GDI+ object outlives a Load, so shutting down then is safe.
 class GdiPlus {
@@ -122,20 +95,20 @@ private:
         const HMODULE m = module_.get();
         if (!m) return false;
         StartupFn startup = nullptr;
-        const bool bound = Bind(m, "GdiplusStartup", startup) && Bind(m, "GdiplusShutdown", shutdown_) &&
-                           Bind(m, "GdipCreateBitmapFromFile", createBitmapFromFile) &&
-                           Bind(m, "GdipGetImageWidth", getImageWidth) &&
-                           Bind(m, "GdipGetImageHeight", getImageHeight) &&
-                           Bind(m, "GdipBitmapLockBits", lockBits) &&
-                           Bind(m, "GdipBitmapUnlockBits", unlockBits) &&
-                           Bind(m, "GdipDisposeImage", disposeImage);
+        const bool bound = BindProc(m, "GdiplusStartup", startup) && BindProc(m, "GdiplusShutdown", shutdown_) &&
+                           BindProc(m, "GdipCreateBitmapFromFile", createBitmapFromFile) &&
+                           BindProc(m, "GdipGetImageWidth", getImageWidth) &&
+                           BindProc(m, "GdipGetImageHeight", getImageHeight) &&
+                           BindProc(m, "GdipBitmapLockBits", lockBits) &&
+                           BindProc(m, "GdipBitmapUnlockBits", unlockBits) &&
+                           BindProc(m, "GdipDisposeImage", disposeImage);
         if (!bound) return false;
         GpStartupInput input{kGdiplusVersion, nullptr, FALSE, FALSE};
         return startup(&token_, &input, nullptr) == kGpOk;
     }
 
     // Declared first, so that it is freed last.
-    LibraryModule module_;
+    ModuleHandle module_;
     ShutdownFn shutdown_ = nullptr;
     ULONG_PTR token_ = 0;
     bool tried_ = false;

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "ui/gdi.h"
+#include "app/handles_win32.h"
 
 class CImage {
 public:

@@ -4,10 +4,13 @@
 #include <shlobj.h>
 
 #include "app/setup_description.h"
+#include "app/strings_win32.h"
+#include "install/install_platform_win32.h"
 #include "media/extract.h"
 #include "media/medium.h"
 #include "ui/center_window.h"
 #include "ui/dialog_texts.h"
+#include "ui/done_dlg.h"
 #include "ui/splash_wnd.h"
 
 namespace {
@@ -15,17 +18,8 @@ namespace {
 const char kFallbackProgramFiles[] = "C:\\Program Files";
 const DWORD kSplashMilliseconds = 2000;
 
-// The item list that the folder browser hands back.
-class ItemIdList {
-public:
-    explicit ItemIdList(LPITEMIDLIST p) : p_(p) {}
-    ItemIdList(const ItemIdList&) = delete;
-    ItemIdList& operator=(const ItemIdList&) = delete;
-    ~ItemIdList() { ::CoTaskMemFree(p_); }
-    LPITEMIDLIST get() const { return p_; }
-private:
-    LPITEMIDLIST p_;
-};
+// Disabled while an installation runs, in this order.
+const int kInstallControls[] = {IDC_FOLDER_EDIT, IDC_BROWSE, IDC_INSTALL};
 
 } // namespace
 
@@ -107,10 +101,8 @@ void CMainDlg::RegisterWithLoop()
 // Name and Title from the .ini named after the program, when there is one.
 void CMainDlg::ReadSetupDescription()
 {
-    char path[MAX_PATH] = {};
-    const DWORD n = ::GetModuleFileNameA(g_Module.GetInstance(), path, MAX_PATH);
-    // A path that fills the buffer may be cut: it would name another file.
-    if (n == 0 || !ProgramPathIsWhole(n, MAX_PATH)) return;
+    std::string path;
+    if (!GetProgramPath(path)) return;
     LoadSetupDescription(medium::DescriptionPathFor(path), name_, title_);
 }
 
@@ -147,7 +139,8 @@ LRESULT CMainDlg::OnBrowse()
     info.hwndOwner = m_hWnd;
     info.lpszTitle = "";
     info.ulFlags = BIF_RETURNONLYFSDIRS;
-    ItemIdList item(::SHBrowseForFolderA(&info));
+    // The item list that the folder browser hands back.
+    CoTaskMemPtr<ITEMIDLIST> item(::SHBrowseForFolderA(&info));
     if (!item.get()) return 0;
 
     char path[MAX_PATH] = {};
@@ -163,4 +156,58 @@ BOOL CMainDlg::PreTranslateMessage(MSG* msg)
 BOOL CMainDlg::OnIdle()
 {
     return FALSE;
+}
+
+LRESULT CMainDlg::OnInstall()
+{
+    char text[MAX_PATH] = {};
+    ::GetWindowTextA(GetDlgItem(IDC_FOLDER_EDIT), text, MAX_PATH);
+    const InstallRequest request{text, name_, title_, AnsiLeadBytes()};
+    Win32InstallPlatform platform(m_hWnd, progress_);
+    std::string folder;
+    if (RunInstall(request, *this, platform, folder) != InstallOutcome::kCompleted) return 0;
+
+    // No quit here: the completion dialog posts it when the user leaves.
+    ::DestroyWindow(m_hWnd);
+
+    CDoneDlg done;
+    done.SetInstallFolder(folder);
+    done.SetName(name_);
+    // A dialog that cannot be shown would leave a program without a window
+    // and without an end.
+    if (done.DoModal(::GetActiveWindow(), 0) == -1) ::PostQuitMessage(CDoneDlg::kExitCode);
+    return 0;
+}
+
+void CMainDlg::SetProgress(int position)
+{
+    ::SendMessageA(progress_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void CMainDlg::EnableControls(bool enable)
+{
+    for (int id : kInstallControls) ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE);
+}
+
+void CMainDlg::ShowWaitCursor()
+{
+    previousCursor_ = ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+}
+
+void CMainDlg::RestoreCursor()
+{
+    ::SetCursor(previousCursor_);
+}
+
+void CMainDlg::ShowError(unsigned textId, const std::string* path)
+{
+    std::string caption;
+    LoadText(caption, IDS_ERROR_CAPTION);
+    std::string text;
+    LoadText(text, textId);
+    if (path) {
+        text += '\n';
+        text += *path;
+    }
+    ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_ICONERROR | MB_OK);
 }

@@ -6,12 +6,13 @@
 
 #include <string>
 
+#include "app/handles_win32.h"
 #include "app/module_win32.h"
+#include "install/install_procedure.h"
 #include "res/resource.h"
 #include "ui/dialog.h"
-#include "ui/gdi.h"
 
-class CMainDlg : public CDialogBase, public CMessageFilter, public CIdleHandler {
+class CMainDlg : public CDialogBase, public CMessageFilter, public CIdleHandler, private InstallDialog {
 public:
     enum { IDD = IDD_MAIN };
 
@@ -31,7 +32,7 @@ private:
     LRESULT OnInitDialog();
     LRESULT OnCancel();
     LRESULT OnBrowse();
-    LRESULT OnInstall();     // install/install.cpp
+    LRESULT OnInstall();
 
     void SetIcons();
     void RegisterWithLoop();
@@ -39,9 +40,17 @@ private:
     void FillTexts();
     void ProposeInstallFolder();
 
+    // What the install procedure sees of the dialog.
+    void SetProgress(int position) override;
+    void EnableControls(bool enable) override;
+    void ShowWaitCursor() override;
+    void RestoreCursor() override;
+    void ShowError(unsigned textId, const std::string* path) override;
+
     std::string name_;
     std::string title_;
     HWND progress_ = nullptr;
+    HCURSOR previousCursor_ = nullptr;
     IconHandle bigIcon_;
     IconHandle smallIcon_;
 };

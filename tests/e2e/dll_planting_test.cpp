@@ -165,10 +165,14 @@ protected:
         EXPECT_TRUE(probe.Start(medium_.Path("load_probe.exe"), args));
         const DWORD code = probe.WaitExit(20000);
         EXPECT_NE(code, STILL_ACTIVE);
-        if (!args.empty()) EXPECT_EQ(code, 1u) << dll;
+        if (!args.empty()) {
+            EXPECT_EQ(code, 1u) << dll;
+        }
         const std::string marker = medium_.Path(dll + kMarkerSuffix);
         const bool taken = FileExists(marker);
-        if (taken) EXPECT_NE(ReadFileBytes(marker).find("load_probe.exe"), std::string::npos) << dll;
+        if (taken) {
+            EXPECT_NE(ReadFileBytes(marker).find("load_probe.exe"), std::string::npos) << dll;
+        }
         ::DeleteFileA(marker.c_str());
         return taken;
     }
@@ -190,7 +194,9 @@ TEST_F(DllPlanting, APlainLoadTakesThePlantedCopy)
         SCOPED_TRACE(dll);
         const bool early = ProbeTakes(dll, "");
         EXPECT_EQ(early, beforeEntry.count(pe::Lower(dll)) == 1) << "taken before the entry point";
-        if (!early) EXPECT_TRUE(ProbeTakes(dll, dll)) << "a plain load did not take the planted copy";
+        if (!early) {
+            EXPECT_TRUE(ProbeTakes(dll, dll)) << "a plain load did not take the planted copy";
+        }
     }
 }
 

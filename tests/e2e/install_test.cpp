@@ -378,22 +378,49 @@ TEST_F(Install, FolderTextsOfFullLengthAndOfBlanks)
         EXPECT_EQ(instPath.bytes, Narrow(full) + "\\" + '\0');
     }
 
-    // Blanks: relative to the program's current folder, the medium.
+    // Blanks: relative to the program's current folder, the medium, where
+    // the files land; the record and the shortcuts hold the whole path.
     const std::wstring blanks = L"   ";
     PressInstall(blanks);
     HWND done = WaitForDone();
-    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kRecordKey, "InstPath").bytes, std::string("   \\", 5));
+    const std::string whole = medium_.Path("   \\");
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kRecordKey, "InstPath").bytes, whole + '\0');
     ASSERT_NE(done, nullptr) << "no completion dialog";
     EXPECT_EQ(ReadFileBytesW(Widen(medium_.Path("   \\Kelvra.exe"))), files_[0].data);
-    // The link object makes the relative target whole; the rest is kept.
-    const Shortcut s = ReadShortcut(ProgramsShortcut("Kelvra"));
-    ASSERT_TRUE(s.loaded);
-    EXPECT_EQ(s.target, medium_.Path("   \\Kelvra.exe"));
-    EXPECT_EQ(s.workingDir, "   \\");
-    EXPECT_EQ(s.iconPath, "   \\icon.ico");
-    EXPECT_TRUE(ReadShortcut(DesktopShortcut("Kelvra")).loaded);
+    ExpectShortcuts("Kelvra", whole, true);
     PostCommand(done, IDC_EXIT);
     EXPECT_EQ(setup_.WaitExit(10000), 1u);
+}
+
+// A relative folder text: the files land below the program's current
+// folder, and the record and the shortcuts say where, so that the product
+// and its shortcuts find themselves from anywhere.
+TEST_F(Install, ARelativeFolderIsRecordedWhole)
+{
+    Start();
+    PressInstall(L"KelvraRel");
+    HWND done = WaitForDone();
+    ASSERT_NE(done, nullptr) << "no completion dialog";
+    const std::string whole = medium_.Path("KelvraRel\\");
+    ExpectInstalledFiles(Widen(medium_.Path("KelvraRel")));
+    ExpectRecord(whole, "Kelvra", "");
+    ExpectShortcuts("Kelvra", whole, true);
+    PostCommand(done, IDC_EXIT);
+    EXPECT_EQ(setup_.WaitExit(10000), 1u);
+}
+
+// The completion dialog cannot be shown (here: its template is missing).
+// The main dialog is gone by then; the program must still end, with the
+// completion dialog's exit code.
+TEST_F(Install, WithoutTheCompletionDialogTheProgramEnds)
+{
+    const std::wstring folder = Folder(L"nodone");
+    medium_.AddProgram("setup_nodone.exe", "setup.exe");
+    Start();
+    PressInstall(folder);
+    EXPECT_EQ(setup_.WaitExit(30000), 1u);
+    ExpectInstalledFiles(folder);
+    ExpectRecord(Narrow(folder) + "\\", "Kelvra", "");
 }
 
 // The registration of the shell link class pointed at a server that does

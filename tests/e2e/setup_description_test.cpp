@@ -45,8 +45,9 @@ TEST(SetupDescription, RenamesTheProductInTheMainDialog)
         EXPECT_EQ(WindowText(dlg), title);
         EXPECT_EQ(ItemText(dlg, IDC_FOOTER), title);
         EXPECT_EQ(ItemText(dlg, IDC_FOLDER_EDIT), L"C:\\Program Files\\" + name);
-        if (ChineseInterface())
+        if (ChineseInterface()) {
             EXPECT_EQ(ItemText(dlg, IDC_FOLDER_PROMPT), L"选择[" + name + L"工业标记刻印系统]安装文件夹");
+        }
 
         PostCommand(dlg, IDCANCEL);
         EXPECT_EQ(setup.WaitExit(10000), 1u);

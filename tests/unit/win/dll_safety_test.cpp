@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/dll_safety_win32.h"
+#include "app/handles_win32.h"
 
 namespace {
 
@@ -36,13 +37,17 @@ TEST(DllSafety, LoadsFromTheSystemFolder)
 {
     for (const char* name : {"version.dll", "gdiplus.dll", "VERSION"}) {
         SCOPED_TRACE(name);
-        SystemLibrary lib(name);
+        ModuleHandle lib(LoadSystemLibrary(name));
         ASSERT_TRUE(lib);
         EXPECT_EQ(FolderOf(lib.get()), SystemFolder());
     }
-    SystemLibrary gdiplus("gdiplus.dll");
-    EXPECT_NE(gdiplus.Proc("GdiplusStartup"), nullptr);
-    EXPECT_EQ(gdiplus.Proc("NoSuchExport"), nullptr);
+    ModuleHandle gdiplus(LoadSystemLibrary("gdiplus.dll"));
+    using StartupFn = int(WINAPI*)(ULONG_PTR*, const void*, void*);
+    StartupFn startup = nullptr;
+    EXPECT_TRUE(BindProc(gdiplus.get(), "GdiplusStartup", startup));
+    EXPECT_NE(startup, nullptr);
+    EXPECT_FALSE(BindProc(gdiplus.get(), "NoSuchExport", startup));
+    EXPECT_EQ(startup, nullptr);
 }
 
 TEST(DllSafety, RefusesNamesWithFolderParts)
@@ -58,7 +63,7 @@ TEST(DllSafety, RefusesNamesWithFolderParts)
     ::SetLastError(0);
     EXPECT_EQ(LoadSystemLibrary(nullptr), nullptr);
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    SystemLibrary none("kelvra-no-such-library.dll");
+    ModuleHandle none(LoadSystemLibrary("kelvra-no-such-library.dll"));
     EXPECT_FALSE(none);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/strings_win32.h"
 #include "media/extract_win32.h"
 #include "media/source_dir_win32.h"
 #include "tests/common/bytes.h"
@@ -299,23 +300,22 @@ TEST_F(ExtractPackageTest, ChineseNamesFollowTheAnsiCodePage)
     }
 }
 
-TEST(CreateParentFolders, MakesEveryLevelBeforeTheLast)
+// The parent folders of a record's target: every level before the last,
+// and no folder for a name without a backslash.
+TEST_F(ExtractPackageTest, ParentFoldersAreEveryLevelBeforeTheLast)
 {
-    char temp[MAX_PATH];
-    ASSERT_GT(::GetTempPathA(MAX_PATH, temp), 0u);
-    const std::string base = std::string(temp) + "kelvra_cpf_" + std::to_string(::GetCurrentProcessId());
-    const std::wstring wideBase(base.begin(), base.end());
-    DeleteTree(wideBase);
-    EXPECT_TRUE(CreateParentFolders(base + "\\a\\b\\c\\file.txt"));
-    EXPECT_TRUE(IsFolder(base + "\\a\\b\\c"));
-    EXPECT_FALSE(Exists(base + "\\a\\b\\c\\file.txt"));
-    EXPECT_TRUE(CreateParentFolders("no-backslash-here"));
-    EXPECT_FALSE(Exists("no-backslash-here"));
+    const std::string jou = "\x81\x5C";   // 乗 in code page 936
+    std::string pkg = Record("a\\b\\c\\file.txt", "x") + Record("flat", "y");
+    if (::GetACP() == 936) pkg += Record(jou + "\\f", "z");
+    const ExtractResult r = Extract(pkg);
+    ASSERT_TRUE(r.ok) << r.failedPath;
+    EXPECT_TRUE(IsFolder(folder_ + "a\\b\\c"));
+    EXPECT_FALSE(IsFolder(folder_ + "a\\b\\c\\file.txt"));
+    EXPECT_EQ(Contents(folder_ + "a\\b\\c\\file.txt"), "x");
+    EXPECT_FALSE(IsFolder(folder_ + "flat"));
     if (::GetACP() == 936) {
-        EXPECT_TRUE(CreateParentFolders(base + "\\\x81\x5C\\f"));
-        EXPECT_EQ(Entries(wideBase), (std::vector<std::wstring>{L"a", L"\u4E57"}));
+        EXPECT_EQ(Entries(wideBase_ + L"\\inst"), (std::vector<std::wstring>{L"a", L"flat", L"\u4E57"}));
     }
-    DeleteTree(wideBase);
 }
 
 TEST(SourceDirectory, IsTheProgramsFolderWithItsBackslash)

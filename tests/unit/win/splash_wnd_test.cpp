@@ -8,7 +8,7 @@
 
 #include "app/module_win32.h"
 #include "media/source_dir_win32.h"
-#include "ui/gdi.h"
+#include "app/handles_win32.h"
 #include "ui/splash_wnd.h"
 
 namespace {

@@ -86,7 +86,9 @@ TEST_F(Strings, ReplaceCountsEveryPlaceholder)
         LoadText(text, c.id);
         const std::string before = text;
         EXPECT_EQ(Replace(text, "%s", "Kelvra"), c.count);
-        if (c.count == 0) EXPECT_EQ(text, before);
+        if (c.count == 0) {
+            EXPECT_EQ(text, before);
+        }
     }
 }
 

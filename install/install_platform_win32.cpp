@@ -1,0 +1,92 @@
+#include "install/install_platform_win32.h"
+
+#include <vector>
+
+#include "install/shortcuts_win32.h"
+#include "media/extract_win32.h"
+#include "media/source_dir_win32.h"
+
+std::string Win32InstallPlatform::FullPath(const std::string& folder)
+{
+    // The length first: a relative text may grow beyond MAX_PATH.
+    const DWORD needed = ::GetFullPathNameA(folder.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return std::string();
+    std::vector<char> buffer(needed);
+    const DWORD length = ::GetFullPathNameA(folder.c_str(), needed, buffer.data(), nullptr);
+    if (length == 0 || length >= needed) return std::string();
+    return std::string(buffer.data(), length);
+}
+
+bool Win32InstallPlatform::OpenRecordKey(const char* path)
+{
+    return key_.Open(HKEY_CURRENT_USER, path) == ERROR_SUCCESS;
+}
+
+bool Win32InstallPlatform::CreateRecordKey(const char* path)
+{
+    return key_.Create(HKEY_CURRENT_USER, path) == ERROR_SUCCESS;
+}
+
+void Win32InstallPlatform::DeleteRecordSubKey(const char* name)
+{
+    DeleteKeyTree(key_.get(), name);
+}
+
+void Win32InstallPlatform::SetRecordString(const char* name, const std::string& value)
+{
+    key_.SetString(name, value);
+}
+
+void Win32InstallPlatform::CloseRecordKey()
+{
+    key_.Close();
+}
+
+bool Win32InstallPlatform::SourceDirectory(std::string& directory)
+{
+    return GetSourceDirectory(directory);
+}
+
+bool Win32InstallPlatform::OpenPackage(const std::string& path, std::uint64_t& size)
+{
+    size = 0;
+    package_.reset(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
+    if (!package_) return false;
+    DWORD high = 0;
+    ::SetLastError(NO_ERROR);
+    const DWORD low = ::GetFileSize(package_.get(), &high);
+    if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) {
+        package_.reset();
+        return false;
+    }
+    size = static_cast<std::uint64_t>(high) << 32 | low;
+    return true;
+}
+
+bool Win32InstallPlatform::ExtractPackage(std::int32_t size, const std::string& folder, std::string& failedPath)
+{
+    const ExtractResult result = ::ExtractPackage(package_.get(), size, folder, progress_);
+    failedPath = result.failedPath;
+    return result.ok;
+}
+
+void Win32InstallPlatform::ClosePackage()
+{
+    package_.reset();
+}
+
+bool Win32InstallPlatform::CopySideFile(const std::string& from, const std::string& to)
+{
+    return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+bool Win32InstallPlatform::CreateShortcuts(const std::string& folder, const std::string& name)
+{
+    return ::CreateShortcuts(folder, name, owner_) != ShortcutResult::kNoLinkObject;
+}
+
+void Win32InstallPlatform::Pause(unsigned milliseconds)
+{
+    ::Sleep(milliseconds);
+}
