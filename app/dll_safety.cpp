@@ -119,3 +119,18 @@ HMODULE LoadSystemLibrary(const char* name)
     if (HaveSystemFolderSearch()) return ::LoadLibraryExA(name, nullptr, kLoadLibrarySearchSystem32);
     return LoadByFullSystemPath(name);
 }
+
+HMODULE LoadAssemblyLibrary(const char* name)
+{
+    if (!name || !IsBareDllName(name)) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    ACTCTX_SECTION_KEYED_DATA redirection{};
+    redirection.cbSize = sizeof redirection;
+    if (!::FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, name, &redirection))
+        return LoadSystemLibrary(name);
+    // The redirection is applied before any folder is searched; the flag
+    // keeps a failing one from falling back to the program's folder.
+    return ::LoadLibraryExA(name, nullptr, HaveSystemFolderSearch() ? kLoadLibrarySearchSystem32 : 0);
+}

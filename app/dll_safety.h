@@ -30,6 +30,13 @@ int PreloadSystemDlls();
 // ERROR_INVALID_PARAMETER. Free with FreeLibrary, or hold a SystemLibrary.
 HMODULE LoadSystemLibrary(const char* name);
 
+// Loads a DLL that the program's manifest binds as a side-by-side assembly
+// ("gdiplus.dll", which Windows XP keeps only in its side-by-side store):
+// where the activation context redirects the name, the loader takes it from
+// the assembly's folder; elsewhere it comes from the system folder as with
+// LoadSystemLibrary. Never from beside the program.
+HMODULE LoadAssemblyLibrary(const char* name);
+
 // Owns one module loaded by LoadSystemLibrary.
 class SystemLibrary {
 public:
