@@ -22,7 +22,7 @@ import subprocess
 import sys
 import tempfile
 
-CC = os.environ.get("KELVRA_MINGW_CC", "i686-w64-mingw32-gcc")
+CC = os.environ.get("KELVRA_MINGW_CC", "i686-w64-mingw32-gcc-posix")
 OBJDUMP = os.environ.get("KELVRA_MINGW_OBJDUMP", "i686-w64-mingw32-objdump")
 
 # Every header that declares a function of the DLLs our programs import.
