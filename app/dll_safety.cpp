@@ -130,7 +130,8 @@ HMODULE LoadAssemblyLibrary(const char* name)
     redirection.cbSize = sizeof redirection;
     if (!::FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, name, &redirection))
         return LoadSystemLibrary(name);
-    // The redirection is applied before any folder is searched; the flag
-    // keeps a failing one from falling back to the program's folder.
+    // The loader applies the redirection before it searches any folder, so
+    // the bare name reaches the assembly's copy; where the flag exists it
+    // also keeps the search, if any, to the system folder.
     return ::LoadLibraryExA(name, nullptr, HaveSystemFolderSearch() ? kLoadLibrarySearchSystem32 : 0);
 }
