@@ -21,8 +21,8 @@ namespace {
 const char kStampedSplash[] = KELVRA_SOURCE_DIR "/tests/e2e/data/splash-480x240-stamped.bmp";
 const int kSplashWidth = 480, kSplashHeight = 240;
 
-// Sets the Windows version Wine reports to programs named setup.exe, for
-// the scope of one test.
+// Sets the Windows version Wine reports to the programs of one file name,
+// for the scope of one test.
 class ReportedVersion {
 public:
     explicit ReportedVersion(const char* version, const std::string& program = "setup.exe")
@@ -53,8 +53,9 @@ bool ProcessVersion(DWORD pid, ULONG& major, ULONG& minor)
     using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    if (!query) return false;
     const HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-    if (!query || !process) return false;
+    if (!process) return false;
     ULONG got = 0;
     SIZE_T read = 0;
     const bool ok = query(process, 0, &info, sizeof info, &got) == 0 &&
