@@ -15,6 +15,9 @@ step cmake --build --preset native -j"$jobs"
 step cmake --preset win32 >/dev/null
 step cmake --build --preset win32 -j"$jobs"
 [ $status -eq 0 ] || exit $status
+# Both programs must start on Windows XP SP3.
+step scripts/check-xp-imports.py build/win32/setup.exe build/win32/mediatool.exe
+[ $status -eq 0 ] || exit $status
 
 # A short fuzzing run of every target: any finding fails.
 if [ -x scripts/fuzz.sh ]; then

@@ -120,3 +120,19 @@ HMODULE LoadSystemLibrary(const char* name)
     if (HaveSystemFolderSearch()) return ::LoadLibraryExA(name, nullptr, kLoadLibrarySearchSystem32);
     return LoadByFullSystemPath(name);
 }
+
+HMODULE LoadAssemblyLibrary(const char* name)
+{
+    if (!name || !IsBareDllName(name)) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    ACTCTX_SECTION_KEYED_DATA redirection{};
+    redirection.cbSize = sizeof redirection;
+    if (!::FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, name, &redirection))
+        return LoadSystemLibrary(name);
+    // The loader applies the redirection before it searches any folder, so
+    // the bare name reaches the assembly's copy; where the flag exists it
+    // also keeps the search, if any, to the system folder.
+    return ::LoadLibraryExA(name, nullptr, HaveSystemFolderSearch() ? kLoadLibrarySearchSystem32 : 0);
+}

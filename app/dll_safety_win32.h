@@ -31,4 +31,11 @@ int PreloadSystemDlls();
 // (app/handles_win32.h).
 HMODULE LoadSystemLibrary(const char* name);
 
+// Loads a DLL that the program's manifest binds as a side-by-side assembly
+// ("gdiplus.dll", which Windows XP keeps only in its side-by-side store):
+// where the activation context redirects the name, the loader takes it from
+// the assembly's folder; elsewhere it comes from the system folder as with
+// LoadSystemLibrary. Never from beside the program.
+HMODULE LoadAssemblyLibrary(const char* name);
+
 #endif

@@ -7,6 +7,7 @@ RESULTS.tsv: section, case, round, wall seconds, the program's first output
 field, the rest of its first output line. Round 0 is the warm-up and is not
 counted. META.env: key=value lines about the machine and the inputs.
 """
+import os
 import statistics
 import sys
 from collections import defaultdict
@@ -238,6 +239,14 @@ def main():
     if install.get("peak"):
         w("| the same as Wine reports it (PeakWorkingSetSize at the completion dialog, median) | %.1f MiB |" % (med(install["peak"]) / 2**20))
     w("")
+    size_table = meta.get("size_table", "")
+    if size_table and os.path.getsize(size_table) > 0:
+        w("What setup.exe is made of (`bench/size_report.py`, from the linker's map):")
+        w("")
+        with open(size_table) as f:
+            for line in f.read().splitlines():
+                w(line)
+        w("")
 
     w("## Targets")
     w("")

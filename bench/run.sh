@@ -343,6 +343,8 @@ clear_outputs
   echo "probe_base=$probe_base"
   echo "settle_waits=${settle_waits# }"
   echo "total_seconds=$(python3 -c "print(f'{$EPOCHREALTIME - $started:.0f}')")"
+  echo "size_table=$work/size.md"
 } >"$work/meta.env"
+python3 "$top/bench/size_report.py" "$win32" >"$work/size.md" || : >"$work/size.md"
 python3 "$top/bench/report.py" "$results" "$work/meta.env" "$output"
 say "report written to $output"

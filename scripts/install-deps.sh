@@ -14,7 +14,7 @@ pkgs=(
   clang libclang-rt-14-dev llvm
   wine wine32:i386
   xvfb xauth x11-apps imagemagick
-  locales fonts-wqy-microhei
+  locales fonts-wqy-microhei fonts-wine
 )
 
 missing=()

@@ -41,6 +41,19 @@ REG
     touch "$WINEPREFIX/.kelvra-ready"
 }
 
+# Wine draws the caption buttons with the Marlett font; it ships one
+# (fonts-wine) but finds fonts only in the prefix's Fonts folder and through
+# fontconfig, so without this copy the buttons read "0 1 r".
+kelvra_add_fonts() {
+    local font=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    [ -f "$fonts/marlett.ttf" ] && return 0
+    if [ ! -f "$font" ]; then
+        echo "wine-run: $font is missing (fonts-wine); caption buttons will show letters" >&2
+        return 0
+    fi
+    mkdir -p "$fonts" && cp "$font" "$fonts/"
+}
+
 kelvra_start_display() {
     [ -n "${DISPLAY:-}" ] && return 0
     local f="$kelvra_root/xvfb.display" n pid
@@ -71,5 +84,6 @@ kelvra_start_display() {
 kelvra_lock
 kelvra_start_display
 kelvra_make_prefix
+kelvra_add_fonts
 wineserver -p60 >/dev/null 2>&1 </dev/null
 kelvra_unlock

@@ -43,7 +43,8 @@ const INT kPixelFormat32bppRGB = 0x00022009;
 const int kBytesPerPixel = 4;
 const WORD kDibBitCount = 32;
 
-// Loaded from the system folder only (app/dll_safety_win32.h).
+// From its side-by-side assembly, which the manifest names, else from the
+// system folder; never from beside the program (app/dll_safety_win32.h).
 const char kGdiplusDll[] = "gdiplus.dll";
 
 using StartupFn = GpStatus(WINAPI*)(ULONG_PTR*, const GpStartupInput*, void*);
@@ -91,7 +92,7 @@ private:
 
     bool Start()
     {
-        module_.reset(LoadSystemLibrary(kGdiplusDll));
+        module_.reset(LoadAssemblyLibrary(kGdiplusDll));
         const HMODULE m = module_.get();
         if (!m) return false;
         StartupFn startup = nullptr;

@@ -93,13 +93,6 @@ std::vector<std::string> ModulePaths(DWORD pid)
     return paths;
 }
 
-std::string SystemFolderLower()
-{
-    char dir[MAX_PATH] = {};
-    ::GetSystemDirectoryA(dir, MAX_PATH);
-    return pe::Lower(std::string(dir) + "\\");
-}
-
 // A 24-bit BMP of w x h pixels in two colours, laid out by hand: the
 // 14-byte file header, the 40-byte info header, rows padded to 4 bytes.
 std::string Bitmap(int w, int h)
@@ -194,8 +187,10 @@ TEST_F(DllPlanting, APlainLoadTakesThePlantedCopy)
         SCOPED_TRACE(dll);
         const bool early = ProbeTakes(dll, "");
         EXPECT_EQ(early, beforeEntry.count(pe::Lower(dll)) == 1) << "taken before the entry point";
+        // The manifest binds gdiplus.dll to its side-by-side assembly, so
+        // even a plain load by name passes the planted copy by.
         if (!early) {
-            EXPECT_TRUE(ProbeTakes(dll, dll)) << "a plain load did not take the planted copy";
+            EXPECT_EQ(ProbeTakes(dll, dll), dll != "gdiplus.dll") << "a plain load";
         }
     }
 }
@@ -221,12 +216,15 @@ TEST_F(DllPlanting, AWholeInstallationTakesNoPlantedDll)
     ASSERT_NE(dlg, nullptr) << "the main dialog did not appear";
 
     // GDI+ is in the process (the splash picture was decoded with it), and
-    // it came from the system folder.
+    // it came from its side-by-side assembly under the Windows folder.
+    char windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string store = pe::Lower(std::string(windows) + "\\winsxs\\x86_microsoft.windows.gdiplus_");
     bool gdiplus = false;
     for (const std::string& path : ModulePaths(setup.Id())) {
         if (path.size() < 12 || path.compare(path.size() - 12, 12, "\\gdiplus.dll") != 0) continue;
         gdiplus = true;
-        EXPECT_EQ(path, SystemFolderLower() + "gdiplus.dll");
+        EXPECT_EQ(path.compare(0, store.size(), store), 0) << path;
     }
     EXPECT_TRUE(gdiplus) << "GDI+ was never loaded: the test proves nothing about it";
 

@@ -28,7 +28,7 @@ using namespace e2e;
 namespace {
 
 // Bounds every run: a message or the completion dialog comes within this.
-const DWORD kOutcomeTimeoutMs = 30000;
+const DWORD kOutcomeTimeoutMs = 120000;
 // The progress bar's cap, of its 0..800 range.
 const int kBarCap = 500;
 

@@ -4,7 +4,8 @@
 // else: the planted copies it takes are the ones that Wine pulls in for
 // those imports. With arguments it loads each DLL named by plain name, as
 // a program without the start-up restriction would.
-// Exit code: how many loaded.
+// Exit code: how many loaded. With --version alone: major * 100 + minor of
+// what GetVersionEx answers under this manifest.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -12,6 +13,7 @@
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv)
 {
@@ -26,6 +28,11 @@ int main(int argc, char** argv)
         ::GetStockObject(WHITE_BRUSH);
         ::MessageBoxA(nullptr, argv[0], argv[0], MB_OK);
         ::RegCloseKey(HKEY_CURRENT_USER);
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        OSVERSIONINFOA info{};
+        info.dwOSVersionInfoSize = sizeof info;
+        return ::GetVersionExA(&info) ? static_cast<int>(info.dwMajorVersion * 100 + info.dwMinorVersion) : -1;
     }
     int loaded = 0;
     for (int i = 1; i < argc; ++i) {

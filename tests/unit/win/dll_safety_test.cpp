@@ -35,19 +35,45 @@ std::string FolderOf(HMODULE m)
 
 TEST(DllSafety, LoadsFromTheSystemFolder)
 {
-    for (const char* name : {"version.dll", "gdiplus.dll", "VERSION"}) {
+    // gdiplus.dll is no longer among them: the manifest binds it to its
+    // side-by-side assembly (see below).
+    for (const char* name : {"version.dll", "oleacc.dll", "VERSION"}) {
         SCOPED_TRACE(name);
         ModuleHandle lib(LoadSystemLibrary(name));
         ASSERT_TRUE(lib);
         EXPECT_EQ(FolderOf(lib.get()), SystemFolder());
     }
-    ModuleHandle gdiplus(LoadSystemLibrary("gdiplus.dll"));
-    using StartupFn = int(WINAPI*)(ULONG_PTR*, const void*, void*);
-    StartupFn startup = nullptr;
-    EXPECT_TRUE(BindProc(gdiplus.get(), "GdiplusStartup", startup));
-    EXPECT_NE(startup, nullptr);
-    EXPECT_FALSE(BindProc(gdiplus.get(), "NoSuchExport", startup));
-    EXPECT_EQ(startup, nullptr);
+    ModuleHandle version(LoadSystemLibrary("version.dll"));
+    using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+    SizeFn size = nullptr;
+    EXPECT_TRUE(BindProc(version.get(), "GetFileVersionInfoSizeA", size));
+    EXPECT_NE(size, nullptr);
+    EXPECT_FALSE(BindProc(version.get(), "NoSuchExport", size));
+    EXPECT_EQ(size, nullptr);
+}
+
+// GDI+ comes from the assembly that the manifest names, in the side-by-side
+// store under the Windows folder: the one place Windows XP keeps it. Other
+// names still come from the system folder, and folder parts are refused.
+TEST(DllSafety, AssemblyLibraryComesFromTheSideBySideStore)
+{
+    char windows[MAX_PATH] = {};
+    ASSERT_GT(::GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+    const std::string store = Lower(windows) + "\\winsxs\\x86_microsoft.windows.gdiplus_6595b64144ccf1df_1.0.";
+    const HMODULE gdiplus = LoadAssemblyLibrary("gdiplus.dll");
+    ASSERT_NE(gdiplus, nullptr);
+    EXPECT_EQ(FolderOf(gdiplus).compare(0, store.size(), store), 0) << FolderOf(gdiplus);
+    EXPECT_NE(::GetProcAddress(gdiplus, "GdiplusStartup"), nullptr);
+    ::FreeLibrary(gdiplus);
+
+    const HMODULE version = LoadAssemblyLibrary("version.dll");
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(FolderOf(version), SystemFolder());
+    ::FreeLibrary(version);
+
+    ::SetLastError(0);
+    EXPECT_EQ(LoadAssemblyLibrary("..\\gdiplus.dll"), nullptr);
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST(DllSafety, RefusesNamesWithFolderParts)
