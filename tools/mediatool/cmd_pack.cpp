@@ -9,6 +9,7 @@
 #include "media/sha256.h"
 #include "tools/mediatool/cmd_package.h"
 #include "tools/mediatool/package_io.h"
+#include "tools/mediatool/temp_files.h"
 
 namespace {
 
@@ -244,11 +245,11 @@ int RunPack(const Args& args)
 
     // Written beside the target and renamed at the end, so that a refused
     // or failed run never leaves half a package under the real name.
-    fs::path partial = out;
-    partial += ".part";
-    File pkg(partial, "wb");
+    fs::path partial;
+    std::string notCreated;
+    File pkg(tempfiles::CreateBeside(out, partial, notCreated));   // removed when interrupted
     if (!pkg) {
-        Refuse(kCmd, PathText(out), std::string("cannot be created: ") + std::strerror(errno));
+        Refuse(kCmd, PathText(out), "cannot be created: " + notCreated);
         return kExitRefused;
     }
     std::setvbuf(pkg.get(), nullptr, _IOFBF, kStreamBufferSize);
@@ -309,6 +310,7 @@ int RunPack(const Args& args)
         return kExitRefused;
     }
     fs::rename(partial, out, ec);
+    tempfiles::Forget(partial);
     if (ec) {
         Refuse(kCmd, PathText(out), "cannot be put in place: " + ec.message());
         RemoveQuietly(partial);

@@ -53,6 +53,7 @@ class File {
 public:
     File() = default;
     File(const fs::path& p, const char* mode) : f_(OpenFile(p, mode)) {}
+    explicit File(std::FILE* f) : f_(f) {}
     File(const File&) = delete;
     File& operator=(const File&) = delete;
     ~File() { Close(); }
