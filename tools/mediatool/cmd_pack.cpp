@@ -108,6 +108,8 @@ void HelpPack()
         "device names, trailing dots or spaces, control characters); files of 2^31\n"
         "bytes or more; packages that would reach 2^31 bytes; names that differ only\n"
         "in letter case; empty folders, which a package cannot hold.\n\n"
+        "The package is written under a new temporary name beside PACKAGE and renamed\n"
+        "at the end; an interrupted run (Ctrl-C, SIGTERM) removes it.\n\n"
         "Exit status: 0 packed, 1 input refused, 2 usage error.\n",
         SupportedCodePages());
 }
