@@ -25,6 +25,10 @@ bool IsHex(const std::string& s)
 bool StaysInside(const std::string& name)
 {
     if (name.empty() || name[0] == '/' || name.find(':') != std::string::npos) return false;
+#ifdef _WIN32
+    // A folder separator there too.
+    if (name.find('\\') != std::string::npos) return false;
+#endif
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = name.find('/', start);

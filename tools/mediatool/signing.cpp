@@ -290,7 +290,7 @@ bool SignProgram(const fs::path& program, const Options& o, std::string& why)
     signedCopy += ".signed";
     tempfiles::RemoveOnInterrupt(signedCopy);
     std::vector<std::string> argv = {"osslsigncode", "sign", "-pkcs12", PathText(ArgPath(o.certificate)),
-                                     "-readpass", "-", "-h", "sha256"};
+                                     "-readpass", "/dev/stdin", "-h", "sha256"};
     if (!o.timestampUrl.empty()) argv.insert(argv.end(), {"-ts", o.timestampUrl});
     if (!o.time.empty()) argv.insert(argv.end(), {"-time", o.time});
     argv.insert(argv.end(), {"-in", PathText(program), "-out", PathText(signedCopy)});
