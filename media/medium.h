@@ -2,7 +2,7 @@
 // mediatool writes. Both sides take every file name from here, so that a
 // rename on one side cannot ship a medium the other side does not install.
 //
-//   MEDIUM\
+//   MEDIUM\                        the folder; any name, a USB stick's root too
 //     setup.exe                      any name; the description is named after it
 //     setup.ini                      optional: Name= and Title=
 //     Setup.pkg                      the product's files (media/package_format.h)
