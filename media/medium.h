@@ -11,6 +11,8 @@
 //     Microsoft.VC80.CRT.manifest    required runtime files: setup stops
 //     msvcp80.dll                    with a message when one cannot be
 //     msvcr80.dll                    copied into the install folder
+//     SHA256SUMS                     mediatool's checksums of every file above
+//                                    (setup does not read it)
 //
 // Setup copies the side files in this order into the install folder, where
 // the package has put the product, among it the program the shortcuts start
@@ -42,6 +44,9 @@ constexpr SideFile kSideFiles[] = {
 constexpr char kProgramName[] = "Kelvra.exe";                      // the shortcuts' target
 constexpr char kDriverInstaller[] = "Corvane Driver\\setup.exe";   // offered when done
 constexpr char kDotNetInstaller[] = "dotnetfx\\dotnetfx.exe";      // offered, never shown
+
+// Written by mediatool beside the medium's files, as sha256sum -c reads it.
+constexpr char kChecksumsName[] = "SHA256SUMS";
 
 // The product name when the description sets none.
 constexpr char kDefaultProductName[] = "Kelvra";

@@ -15,6 +15,7 @@ pkgs=(
   wine wine32:i386
   xvfb xauth x11-apps imagemagick
   locales fonts-wqy-microhei fonts-wine
+  osslsigncode openssl
 )
 
 missing=()

@@ -92,8 +92,9 @@ TEST_F(AssembleTool, CompleteMedium)
     // Exactly the medium's files, nothing left over.
     int files = 0;
     for (const auto& e : fs::directory_iterator(m)) files += e.is_regular_file();
-    EXPECT_EQ(files, 6);   // the second run had no ini and no icon
+    EXPECT_EQ(files, 7);   // with SHA256SUMS; the second run had no ini and no icon
     EXPECT_FALSE(fs::exists(root_ / "medium.assembling"));
+    EXPECT_FALSE(fs::exists(m / "setup.ini")) << "the previous medium's description would name the product";
 
     for (const char* line : {"Setup.pkg", "2 files, 12 bytes of data", "Name \"Kelvra\", Title \"标题\"",
                              "UTF-8 converted to code page 936", "stamped (512-byte trailer appended)",

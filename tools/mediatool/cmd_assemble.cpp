@@ -11,10 +11,13 @@
 #include "media/digest.h"
 #include "media/medium.h"
 #include "media/sha256.h"
+#include "tools/mediatool/checksums.h"
 #include "tools/mediatool/cmd_package.h"
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"
+#include "tools/mediatool/medium_writer.h"
+#include "tools/mediatool/signing.h"
 
 namespace {
 
@@ -54,6 +57,7 @@ struct Options {
     bool placeholderRuntime = false, replace = false, skipEmptyDirs = false;
     unsigned cp = kDefaultCodePage;
     std::string cpText = std::to_string(kDefaultCodePage);
+    signing::Options sign;
 };
 
 // The medium's name and title as setup will read them, in the code page.
@@ -87,19 +91,6 @@ bool WriteAll(const fs::path& p, const std::string& bytes)
     if (!f) return false;
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
     return f.Close() && ok;
-}
-
-bool Sha256OfFile(const fs::path& p, std::string& hex)
-{
-    FileOwner f(OpenFile(p, "rb"));
-    if (!f) return false;
-    Sha256 h;
-    std::vector<unsigned char> buf(kStreamBufferSize);
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0) h.Update(buf.data(), n);
-    if (std::ferror(f.get())) return false;
-    hex = Sha256::Hex(h.Finish());
-    return true;
 }
 
 bool IsUtf8(const std::string& s)
@@ -233,6 +224,23 @@ bool StampHolds(const fs::path& p)
 // own argument conventions (see ArgPath).
 std::string Join(const std::string& dir, const std::string& name) { return dir + "/" + name; }
 
+// The signing options hang together; the time defaults to SOURCE_DATE_EPOCH.
+bool CheckSignOptions(signing::Options& sign)
+{
+    if (sign.certificate.empty()) {
+        if (!sign.passwordFile.empty() || !sign.timestampUrl.empty() || !sign.time.empty())
+            return UsageError(kCmd, "--sign-password-file, --timestamp-url and --sign-time go with --sign CERT"), false;
+        return true;
+    }
+    std::string advice;
+    if (!signing::CanSign(advice)) return UsageError(kCmd, "--sign: " + advice), false;
+    if (sign.time.empty() && std::getenv("SOURCE_DATE_EPOCH")) sign.time = std::getenv("SOURCE_DATE_EPOCH");
+    if (!sign.time.empty() && (sign.time.size() > 10 || sign.time.find_first_not_of("0123456789") != std::string::npos))
+        return UsageError(kCmd, "--sign-time (or SOURCE_DATE_EPOCH) takes seconds since 1970, not '" + sign.time + "'"),
+               false;
+    return true;
+}
+
 bool ParseOptions(const Args& args, Options& o, int& status)
 {
     status = kExitUsage;
@@ -257,6 +265,15 @@ bool ParseOptions(const Args& args, Options& o, int& status)
         else if (a == "--placeholder-runtime") o.placeholderRuntime = true;
         else if (a == "--replace") o.replace = true;
         else if (a == "--skip-empty-dirs") o.skipEmptyDirs = true;
+        else if (a == "--sign") ok = value(i, o.sign.certificate);
+        else if (a == "--sign-password-file") ok = value(i, o.sign.passwordFile);
+        else if (a == "--timestamp-url") ok = value(i, o.sign.timestampUrl);
+        else if (a == "--sign-time") ok = value(i, o.sign.time);
+        else if (a == "--sign-password" || a == "--password") {
+            UsageError(kCmd, a + ": a password is never taken from the command line, where other users can read "
+                                 "it; use --sign-password-file FILE or " + signing::kPasswordVariable);
+            return false;
+        }
         else if (a == "--codepage") {
             ok = value(i, o.cpText);
             if (ok && !ParseCodePage(o.cpText, o.cp)) {
@@ -274,7 +291,7 @@ bool ParseOptions(const Args& args, Options& o, int& status)
     if (o.out.empty()) return UsageError(kCmd, "no medium folder (--out MEDIUM)"), false;
     if (!o.runtime.empty() && o.placeholderRuntime)
         return UsageError(kCmd, "--runtime and --placeholder-runtime exclude each other"), false;
-    return true;
+    return CheckSignOptions(o.sign);
 }
 
 // Checks that need nothing written; prints each refusal. False when any.
@@ -333,12 +350,16 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
         else if (!fs::is_empty(out, ec) && !fs::exists(out / kPackageName, ec))
             refuse(o.out, std::string("does not look like a medium (no ") + kPackageName + "), so it is not replaced");
     }
-    // The medium must not become part of its own payload.
-    const fs::path payloadAbs = fs::weakly_canonical(ArgPath(o.payload), ec);
-    const fs::path outAbs = fs::weakly_canonical(out, ec);
-    const auto rel = outAbs.lexically_relative(payloadAbs);
-    if (!rel.empty() && *rel.begin() != "..")
-        refuse(o.out, "lies inside the payload folder " + o.payload);
+    // Replacing the medium must never touch what it is made from.
+    const auto arg = [](const std::string& a) { return a.empty() ? fs::path() : ArgPath(a); };
+    const MediumRefusal place = CheckOutputPlace(
+        out, {{"the payload folder", arg(o.payload)}, {"the setup program", arg(o.setup)},
+              {"the runtime folder", arg(o.runtime)}, {"the description file", arg(o.ini)},
+              {"the picture", arg(o.splash)}, {"the icon", arg(o.icon)}, {"the certificate", arg(o.sign.certificate)},
+              {"the password file", arg(o.sign.passwordFile)}});
+    if (!place.what.empty()) refuse(place.what, place.why);
+    std::string what, why;
+    if (!o.sign.certificate.empty() && !signing::CheckSigning(o.sign, what, why)) refuse(what, why);
     return ok;
 }
 
@@ -352,7 +373,9 @@ void HelpAssemble()
         "usage: mediatool assemble --payload DIR --setup SETUP.EXE --out MEDIUM\n"
         "                          [--ini FILE] [--splash BMP] [--icon ICO]\n"
         "                          [--runtime DIR | --placeholder-runtime]\n"
-        "                          [--codepage N] [--replace] [--skip-empty-dirs]\n\n"
+        "                          [--codepage N] [--replace] [--skip-empty-dirs]\n"
+        "                          [--sign CERT.p12 [--sign-password-file FILE]\n"
+        "                           [--timestamp-url URL] [--sign-time SECONDS]]\n\n"
         "Lays out a complete installation medium in the folder MEDIUM:\n\n"
         "  SETUP.EXE                    the setup program, under its own name\n"
         "  %-29severy file below DIR, packed (as 'pack' does)\n"
@@ -363,19 +386,40 @@ void HelpAssemble()
         "  %-29s--icon ICO\n"
         "  %-29sthe Visual C++ 2005 runtime files from --runtime DIR;\n"
         "  %-29s--placeholder-runtime writes labelled placeholders\n"
-        "                               instead, for demonstrations only\n\n"
+        "                               instead, for demonstrations only\n"
+        "  %-29sthe SHA-256 of every file above, as 'sha256sum -c'\n"
+        "                               reads it (names in UTF-8)\n\n"
         "  --codepage N       the installer's ANSI code page (default 936; also %s)\n"
-        "  --replace          replace MEDIUM when it exists\n"
-        "  --skip-empty-dirs  leave empty payload folders out instead of refusing\n\n"
+        "  --replace          replace the medium in MEDIUM (a folder with Setup.pkg): only\n"
+        "                     the files above are replaced or removed; everything else\n"
+        "                     in the folder stays and is listed\n"
+        "  --skip-empty-dirs  leave empty payload folders out instead of refusing\n"
+        "  --sign CERT.p12    sign the medium's setup program (Authenticode, SHA-256) with\n"
+        "                     osslsigncode before the checksums are taken; mediatool.exe\n"
+        "                     cannot sign (use signtool before assembling)\n"
+        "  --sign-password-file FILE  the certificate's password: the file's first line;\n"
+        "                     without it, the environment variable %s.\n"
+        "                     Never on the command line, where other users can read it\n"
+        "  --timestamp-url URL  an RFC 3161 time-stamping service (makes the medium differ\n"
+        "                     from run to run)\n"
+        "  --sign-time SECONDS  the signing time, seconds since 1970 (default:\n"
+        "                     SOURCE_DATE_EPOCH when set), so that a signed medium is\n"
+        "                     reproducible\n\n"
+        "The files are staged in a hidden folder inside MEDIUM (so a USB stick's root and\n"
+        "'.' work), flushed to the device and put in place one by one; an interrupted run\n"
+        "(Ctrl-C, SIGTERM) removes the staging. MEDIUM may not lie inside, or hold, any\n"
+        "input.\n\n"
         "Refused, with nothing written: a missing runtime file, a payload that 'pack'\n"
         "refuses, a payload without %s at its top level (the shortcuts start it),\n"
-        "a description file the code page cannot hold.\n"
+        "a description file the code page cannot hold, an output folder that touches an\n"
+        "input, a certificate or password osslsigncode cannot use.\n"
         "Warned: target paths longer than 259 characters under the default folder of\n"
         "32-bit and 64-bit Windows (C:\\Program Files\\<Name>\\, C:\\Program Files (x86)\\<Name>\\),\n"
         "payload files that setup's side files replace, a Name that cannot name a folder.\n\n"
-        "Exit status: 0 assembled (perhaps with warnings), 1 refused, 2 usage error.\n",
-        kPackageName, kSplashName, kIconName, runtime.front(), NameList(dlls, ", ").c_str(), SupportedCodePages(),
-        kProgramName);
+        "Exit status: 0 assembled (perhaps with warnings), 1 refused, 2 usage error\n"
+        "(also --sign on Windows); interrupted: the signal's own status.\n",
+        kPackageName, kSplashName, kIconName, runtime.front(), NameList(dlls, ", ").c_str(), medium::kChecksumsName,
+        SupportedCodePages(), signing::kPasswordVariable, kProgramName);
 }
 
 int RunAssemble(const Args& args)
@@ -393,37 +437,35 @@ int RunAssemble(const Args& args)
     const LeadBytes lb = LeadBytes::ForCodePage(o.cp);
     Warnings warnings;
 
-    // Everything goes into a folder beside MEDIUM that is renamed at the
-    // end: a refused medium never lies under the real name.
+    // Everything is staged in a folder inside MEDIUM and put in place at the
+    // end: a refused medium never lies under the real names.
     const fs::path out = ArgPath(o.out);
-    const std::string stageArg = o.out + ".assembling";
-    const fs::path stage = ArgPath(stageArg);
-    std::error_code ec;
-    fs::remove_all(stage, ec);
-    fs::create_directories(stage, ec);
-    if (ec) {
-        Refuse(kCmd, PathText(stage), "cannot be created: " + ec.message());
+    const fs::path setup = ArgPath(o.setup);
+    const std::string setupName = setup.filename().string();
+    MediumWriter writer(out, MediumFileNames(PathText(setup.filename()), DescriptionFileName(setupName)));
+    MediumRefusal refusal;
+    if (!writer.Begin(refusal)) {
+        Refuse(kCmd, refusal.what, refusal.why);
+        std::fprintf(stderr, "mediatool assemble: nothing written\n");
         return kExitRefused;
     }
+    const std::string stageArg = Join(o.out, writer.StageName());
     auto fail = [&](const std::string& what, const std::string& why) {
         if (!why.empty()) Refuse(kCmd, what, why);
-        std::error_code ignored;
-        fs::remove_all(stage, ignored);
+        writer.Abandon();
         std::fprintf(stderr, "mediatool assemble: nothing written\n");
         return kExitRefused;
     };
 
     // The description file first: its Name decides the default folder.
     Description d;
-    const fs::path setup = ArgPath(o.setup);
-    const std::string setupName = setup.filename().string();
     std::string iniName;
     if (!o.ini.empty()) {
         std::string raw, converted, why;
         if (!ReadAll(ArgPath(o.ini), raw)) return fail(o.ini, "cannot be read");
         if (!ConvertDescription(raw, o.cp, converted, d.encoding, why)) return fail(o.ini, why);
         iniName = DescriptionFileName(setupName);
-        const fs::path iniPath = stage / fs::u8path(iniName);
+        const fs::path iniPath = writer.Staged(iniName);
         if (!WriteAll(iniPath, converted)) return fail(PathText(iniPath), "cannot be written");
         FileOwner f(OpenFile(iniPath, "rb"));
         if (ParseSetupDescription(f.get(), d.name, d.title) == SetupDescriptionEnd::kLineTooLong)
@@ -449,6 +491,7 @@ int RunAssemble(const Args& args)
     if (PackFolder(pack, packed) != kExitOk) return fail("payload " + o.payload, "cannot be packed (see above)");
     std::vector<std::string> names;
     for (const PackedRecord& r : packed.records) names.push_back(r.name);
+    writer.KnownDigest(kPackageName, packed.packageSha256);
 
     bool haveProgram = false;
     for (const std::string& n : names)
@@ -492,10 +535,14 @@ int RunAssemble(const Args& args)
 
     // The setup program, the picture, the icon, the runtime files.
     std::string why;
-    if (!CopyInto(setup, stage / setup.filename(), why)) return fail(o.setup, "cannot be copied: " + why);
+    const fs::path stagedSetup = writer.Staged(PathText(setup.filename()));
+    if (!CopyInto(setup, stagedSetup, why)) return fail(o.setup, "cannot be copied: " + why);
+    // Signed before the checksums are taken.
+    if (!o.sign.certificate.empty() && !signing::SignProgram(stagedSetup, o.sign, why))
+        return fail(o.setup, "cannot be signed: " + why);
     std::string splashState;
     if (!o.splash.empty()) {
-        const fs::path splash = stage / kSplashName;
+        const fs::path splash = writer.Staged(kSplashName);
         if (!CopyInto(ArgPath(o.splash), splash, why)) return fail(o.splash, "cannot be copied: " + why);
         std::string head;
         if (!ReadAll(splash, head) || head.compare(0, 2, "BM") != 0)
@@ -509,14 +556,14 @@ int RunAssemble(const Args& args)
         }
     }
     if (!o.icon.empty()) {
-        if (!CopyInto(ArgPath(o.icon), stage / kIconName, why)) return fail(o.icon, "cannot be copied: " + why);
+        if (!CopyInto(ArgPath(o.icon), writer.Staged(kIconName), why)) return fail(o.icon, "cannot be copied: " + why);
         std::string icon;
-        if (!ReadAll(stage / kIconName, icon) || icon.compare(0, 4, std::string("\0\0\1\0", 4)) != 0)
+        if (!ReadAll(writer.Staged(kIconName), icon) || icon.compare(0, 4, std::string("\0\0\1\0", 4)) != 0)
             warnings.Add(o.icon, "not an icon file (no icon header)");
     }
     const std::vector<const char*> runtimeNames = RuntimeFiles();
     for (std::size_t i = 0; i < runtimeNames.size(); ++i) {
-        const fs::path to = stage / runtimeNames[i];
+        const fs::path to = writer.Staged(runtimeNames[i]);
         if (o.placeholderRuntime) {
             if (!WriteAll(to, PlaceholderText(runtimeNames[i]))) return fail(PathText(to), "cannot be written");
         } else if (!CopyInto(runtime[i], to, why)) {
@@ -524,17 +571,16 @@ int RunAssemble(const Args& args)
         }
     }
 
-    // Into place.
-    if (fs::exists(out, ec)) fs::remove_all(out, ec);
-    if (!ec) fs::rename(stage, out, ec);
-    if (ec) return fail(o.out, "cannot be put in place: " + ec.message());
+    // Into place, on the device.
+    if (!writer.Commit(refusal)) return fail(refusal.what, refusal.why);
     warnings.Finish();
 
     // The summary, with the digests a published medium can be checked against.
     std::printf("medium %s (code page %u):\n", PathText(out).c_str(), o.cp);
     std::vector<std::pair<std::string, std::string>> rows;
-    rows.push_back({setupName, "the setup program"});
-    const std::size_t packageRow = rows.size();
+    signing::Signature signature;
+    signing::ReadSignature(out / setup.filename(), signature, why);
+    rows.push_back({setupName, "the setup program, " + signing::Describe(signature)});
     rows.push_back({kPackageName, std::to_string(names.size()) + " files, " + std::to_string(packed.dataSize) +
                                       " bytes of data"});
     if (!iniName.empty())
@@ -545,21 +591,18 @@ int RunAssemble(const Args& args)
     for (const char* r : RuntimeFiles())
         rows.push_back({r, o.placeholderRuntime ? "PLACEHOLDER, not installable on a real system"
                                                 : "runtime file from " + o.runtime});
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const auto& row = rows[i];
+    for (const auto& row : rows) {
         std::uint64_t size = 0;
+        FileSize(out / fs::u8path(row.first), size);
         std::string hex;
-        if (i == packageRow) {
-            size = packed.packageSize;
-            hex = packed.packageSha256;
-        } else {
-            const fs::path p = out / fs::u8path(row.first);
-            FileSize(p, size);
-            Sha256OfFile(p, hex);
-        }
+        for (const auto& sum : writer.Sums())
+            if (sum.first == row.first) hex = sum.second;
         std::printf("  %-28s %10llu  %s\n      sha256 %s\n", row.first.c_str(), static_cast<unsigned long long>(size),
                     row.second.c_str(), hex.c_str());
     }
+    std::printf("  %-28s %10s  every file above, for sha256sum -c\n", checksums::kFileName, "");
+    for (const std::string& name : writer.Removed()) std::printf("removed from the previous medium: %s\n", name.c_str());
+    for (const std::string& name : writer.Kept()) std::printf("kept (not part of the medium): %s\n", name.c_str());
     std::printf("default install folder: C:\\Program Files\\%s\\ (64-bit Windows: C:\\Program Files (x86)\\%s\\)\n",
                 shownName.c_str(), shownName.c_str());
     std::printf("longest target path there: %zu of 259 characters (%s)\n", longest,

@@ -13,6 +13,7 @@
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"
 #include "tools/mediatool/manifest.h"
+#include "tools/mediatool/temp_files.h"
 
 namespace {
 
@@ -111,6 +112,8 @@ void HelpPack()
         "device names, trailing dots or spaces, control characters); files of 2^31\n"
         "bytes or more; packages that would reach 2^31 bytes; names that differ only\n"
         "in letter case; empty folders, which a package cannot hold.\n\n"
+        "The package is written under a new temporary name beside PACKAGE and renamed\n"
+        "at the end; an interrupted run (Ctrl-C, SIGTERM) removes it.\n\n"
         "Exit status: 0 packed, 1 input refused, 2 usage error.\n",
         medium::kPackageName, SupportedCodePages());
 }
@@ -259,11 +262,11 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
 
     // Written beside the target and renamed at the end, so that a refused
     // or failed run never leaves half a package under the real name.
-    fs::path partial = out;
-    partial += ".part";
-    FileOwner pkg(OpenFile(partial, "wb"));
+    fs::path partial;
+    std::string notCreated;
+    FileOwner pkg(tempfiles::CreateBeside(out, partial, notCreated));   // removed when interrupted
     if (!pkg) {
-        Refuse(kCmd, PathText(out), std::string("cannot be created: ") + std::strerror(errno));
+        Refuse(kCmd, PathText(out), "cannot be created: " + notCreated);
         return kExitRefused;
     }
     std::setvbuf(pkg.get(), nullptr, _IOFBF, kStreamBufferSize);
@@ -323,6 +326,7 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
         return kExitRefused;
     }
     fs::rename(partial, out, ec);
+    tempfiles::Forget(partial);
     if (ec) {
         Refuse(kCmd, PathText(out), "cannot be put in place: " + ec.message());
         RemoveQuietly(partial);

@@ -1,0 +1,428 @@
+// Where mediatool writes: assemble replaces only a medium's files and never
+// what it is made from, stages inside the target (a mount root, '.'),
+// leaves nothing partial when interrupted, writes SHA256SUMS as sha256sum
+// reads it, and signs setup.exe with osslsigncode.
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/tools/tool_support.h"
+#include "tools/mediatool/checksums.h"
+#include "tools/mediatool/signing.h"
+
+using namespace tooltest;
+
+namespace {
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Every entry below `dir`: folders with a '/', files with their bytes (or
+// their size, when large).
+std::map<std::string, std::string> Snapshot(const fs::path& dir)
+{
+    std::map<std::string, std::string> s;
+    std::error_code ec;
+    // Files may come and go while a tool runs: no step may throw.
+    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string rel = it->path().lexically_relative(dir).string();
+        std::error_code ignored;
+        const std::uintmax_t size = it->file_size(ignored);
+        if (it->is_directory(ignored)) s[rel + "/"] = "";
+        else s[rel] = size < 65536 ? Get(it->path()) : "size " + std::to_string(size);
+    }
+    return s;
+}
+
+// The entries of a snapshot outside `folder` ("stick/").
+std::map<std::string, std::string> Outside(std::map<std::string, std::string> s, const std::string& folder)
+{
+    for (auto it = s.begin(); it != s.end();)
+        it = it->first.rfind(folder, 0) == 0 && it->first != folder ? s.erase(it) : std::next(it);
+    return s;
+}
+
+// Rewrites DIR/SHA256SUMS with coreutils, over every other file, in byte order.
+int Resum(const fs::path& dir)
+{
+    return RunCommand("cd " + Q(dir) + " && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%P\\0' | "
+                      "LC_ALL=C sort -z | xargs -0 sha256sum > ../sums && mv ../sums SHA256SUMS").status;
+}
+
+// A PE32 image of 1 KiB with one section, written field by field: enough
+// for osslsigncode to sign and for a signature reader to walk.
+std::string SmallPe()
+{
+    std::string pe(0x400, '\0');
+    auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) pe[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    pe[0] = 'M', pe[1] = 'Z';
+    put(0x3C, 0x40, 4);
+    pe.replace(0x40, 4, std::string("PE\0\0", 4));
+    put(0x44, 0x14C, 2);        // i386
+    put(0x46, 1, 2);            // one section
+    put(0x54, 0xE0, 2);         // optional header size
+    put(0x56, 0x0102, 2);       // executable, 32-bit
+    const std::size_t o = 0x58;
+    put(o, 0x10B, 2);           // PE32
+    put(o + 4, 0x200, 4);       // size of code
+    put(o + 16, 0x1000, 4);     // entry point
+    put(o + 20, 0x1000, 4);     // base of code
+    put(o + 28, 0x400000, 4);   // image base
+    put(o + 32, 0x1000, 4);     // section alignment
+    put(o + 36, 0x200, 4);      // file alignment
+    put(o + 40, 4, 2);          // OS version 4.0
+    put(o + 48, 4, 2);          // subsystem version 4.0
+    put(o + 56, 0x2000, 4);     // size of image
+    put(o + 60, 0x200, 4);      // size of headers
+    put(o + 68, 2, 2);          // GUI subsystem
+    put(o + 72, 0x100000, 4), put(o + 76, 0x1000, 4), put(o + 80, 0x100000, 4), put(o + 84, 0x1000, 4);
+    put(o + 92, 16, 4);         // data directories
+    const std::size_t sec = o + 0xE0;
+    pe.replace(sec, 5, ".text");
+    put(sec + 8, 0x200, 4), put(sec + 12, 0x1000, 4), put(sec + 16, 0x200, 4), put(sec + 20, 0x200, 4);
+    put(sec + 36, 0x60000020, 4);   // code, execute, read
+    pe[0x200] = '\xC3';             // ret
+    return pe;
+}
+
+class MediumOut : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root_ = fs::path(::testing::TempDir()) / ("kelvra_mout_" + std::to_string(getpid()));
+        fs::remove_all(root_);
+        Put(root_ / "payload" / "Kelvra.exe", "MZprogram");
+        Put(root_ / "payload" / "data" / "a.txt", "data");
+        Put(root_ / "setup.exe", SmallPe());
+        Put(root_ / "rt" / "Microsoft.VC80.CRT.manifest", "<manifest/>");
+        Put(root_ / "rt" / "msvcp80.dll", "MZmsvcp");
+        Put(root_ / "rt" / "msvcr80.dll", "MZmsvcr");
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    std::string Assemble(const fs::path& out, const std::string& extra = " --placeholder-runtime") const
+    {
+        return "assemble --payload " + Q(root_ / "payload") + " --setup " + Q(root_ / "setup.exe") + " --out " +
+               Q(out) + extra;
+    }
+
+    fs::path root_;
+};
+
+// `mkdir -p usb/photos; ... touch usb/Setup.pkg; assemble --replace` once
+// removed the photos and the notes.
+TEST_F(MediumOut, ReplaceKeepsWhatIsNotTheMedium)
+{
+    const fs::path usb = root_ / "usb";
+    Put(usb / "photos" / "a.jpg", "x");
+    Put(usb / "notes.pdf", "y");
+    Put(usb / "Setup.pkg", "");
+    Put(usb / "icon.ico", "the previous medium's icon");
+    Put(usb / "Setup.pkg.part", "a user's file that looks temporary");
+    const ToolRun r = Tool(Assemble(usb, " --placeholder-runtime --replace"));
+    ASSERT_EQ(r.status, 0) << r.out;
+
+    std::map<std::string, std::string> want = {
+        {"photos/", ""}, {"photos/a.jpg", "x"}, {"notes.pdf", "y"},
+        {"Setup.pkg.part", "a user's file that looks temporary"}};
+    std::map<std::string, std::string> got = Snapshot(usb);
+    for (const char* medium : {"Setup.pkg", "setup.exe", "SHA256SUMS", "Microsoft.VC80.CRT.manifest", "msvcp80.dll",
+                               "msvcr80.dll"}) {
+        EXPECT_EQ(got.erase(medium), 1u) << medium;
+    }
+    EXPECT_EQ(got, want);   // no icon.ico, no staging left behind
+    for (const char* line : {"kept (not part of the medium): notes.pdf", "kept (not part of the medium): photos/",
+                             "kept (not part of the medium): Setup.pkg.part",
+                             "removed from the previous medium: icon.ico"})
+        EXPECT_TRUE(Has(r.out, line)) << line << "\n" << r.out;
+}
+
+// With an input inside the output folder, replacing the medium once deleted
+// the payload itself.
+TEST_F(MediumOut, RefusesAnOutputThatTouchesAnInput)
+{
+    const fs::path m = root_ / "m";
+    const struct {
+        const char* what;
+        std::function<std::string(const fs::path&)> args;   // given the root
+        const char* message;
+    } cases[] = {
+        {"payload inside", [](const fs::path& r) {
+             fs::copy(r / "payload", r / "m" / "payload", fs::copy_options::recursive);
+             return "assemble --payload " + Q(r / "m" / "payload") + " --setup " + Q(r / "setup.exe");
+         }, "holds the payload folder"},
+        {"setup program inside", [](const fs::path& r) {
+             fs::copy_file(r / "setup.exe", r / "m" / "setup.exe");
+             return "assemble --payload " + Q(r / "payload") + " --setup " + Q(r / "m" / "setup.exe");
+         }, "holds the setup program"},
+        {"description inside", [](const fs::path& r) {
+             Put(r / "m" / "text" / "setup.ini", "Name=X\n");
+             return "assemble --payload " + Q(r / "payload") + " --setup " + Q(r / "setup.exe") + " --ini " +
+                    Q(r / "m" / "text" / "setup.ini");
+         }, "holds the description file"},
+        {"output inside the runtime folder", [](const fs::path& r) {
+             fs::copy(r / "rt", r, fs::copy_options::recursive);
+             return "assemble --payload " + Q(r / "payload") + " --setup " + Q(r / "setup.exe") + " --runtime " +
+                    Q(r);
+         }, "lies inside the runtime folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        Put(m / "Setup.pkg", "old");
+        std::string args = c.args(root_) + " --out " + Q(m) + " --replace";
+        if (!Has(args, "--runtime")) args += " --placeholder-runtime";
+        const auto before = Snapshot(root_);
+        const ToolRun r = Tool(args);
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_TRUE(Has(r.out, c.message)) << r.out;
+        EXPECT_TRUE(Has(r.out, "nothing written")) << r.out;
+        EXPECT_EQ(Snapshot(root_), before);
+    }
+}
+
+// `--out .` once staged in "..assembling" and then removed "." itself.
+TEST_F(MediumOut, OutputIsTheCurrentFolder)
+{
+    const fs::path stick = root_ / "stick";
+    Put(stick / "mine.txt", "keep");
+    Put(stick / "Setup.pkg", "old");
+    const auto besideBefore = Snapshot(root_);
+    const ToolRun r = RunCommand("cd " + Q(stick) + " && '" MEDIATOOL_PATH "' assemble --payload ../payload "
+                                 "--setup ../setup.exe --out . --placeholder-runtime --replace");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(Get(stick / "mine.txt"), "keep");
+    EXPECT_EQ(RunCommand("cd " + Q(stick) + " && sha256sum -c SHA256SUMS").status, 0);
+    // Nothing was staged beside the target: outside it, all is as before.
+    EXPECT_EQ(Outside(Snapshot(root_), "stick/"), Outside(besideBefore, "stick/"));
+}
+
+// The root of a mounted file system: a staging folder in the parent lay on
+// another device, and the final rename failed.
+TEST_F(MediumOut, OutputIsTheRootOfAMountedFileSystem)
+{
+    const fs::path usb = root_ / "usb";
+    fs::create_directories(usb);
+    if (mount("kelvra-test", usb.c_str(), "tmpfs", 0, "size=4m") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << "); needs root";
+    struct Unmount {
+        fs::path p;
+        ~Unmount() { umount2(p.c_str(), MNT_DETACH); }
+    } unmount{usb};
+    const ToolRun r = Tool(Assemble(usb));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(RunCommand("cd " + Q(usb) + " && sha256sum -c SHA256SUMS").status, 0);
+    EXPECT_EQ(Snapshot(usb).size(), 6u) << "the medium's files and nothing else";
+}
+
+// An interrupted pack once left Setup.pkg.part, and assemble its staging.
+TEST_F(MediumOut, InterruptedRunsLeaveNothingPartial)
+{
+    // Sparse files: large enough that the tool is caught at work.
+    for (int i = 0; i < 3; ++i) {
+        Put(root_ / "payload" / ("big" + std::to_string(i) + ".bin"), "");
+        fs::resize_file(root_ / "payload" / ("big" + std::to_string(i) + ".bin"), 600u << 20);
+    }
+    const fs::path out = root_ / "out";
+    const struct {
+        const char* what;
+        int sig;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"pack, SIGINT", SIGINT, {"pack", (root_ / "payload").string(), "-o", (out / "Setup.pkg").string()}},
+        {"pack, SIGTERM", SIGTERM, {"pack", (root_ / "payload").string(), "-o", (out / "Setup.pkg").string()}},
+        {"assemble, SIGINT", SIGINT, {"assemble", "--payload", (root_ / "payload").string(), "--setup",
+                                      (root_ / "setup.exe").string(), "--out", out.string(), "--placeholder-runtime",
+                                      "--replace"}},
+        {"assemble, SIGTERM", SIGTERM, {"assemble", "--payload", (root_ / "payload").string(), "--setup",
+                                        (root_ / "setup.exe").string(), "--out", out.string(), "--placeholder-runtime",
+                                        "--replace"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(out);
+        Put(out / "Setup.pkg", "the previous package");
+        Put(out / "notes.pdf", "mine");
+        Put(out / "Setup.pkg.part", "mine too");
+        const auto before = Snapshot(out);
+        bool caught = false;
+        for (int attempt = 0; attempt < 3 && !caught; ++attempt) {
+            const pid_t pid = fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                (void)!freopen("/dev/null", "w", stdout);
+                (void)!freopen("/dev/null", "w", stderr);
+                std::vector<char*> argv = {const_cast<char*>(MEDIATOOL_PATH)};
+                for (const std::string& a : c.args) argv.push_back(const_cast<char*>(a.c_str()));
+                argv.push_back(nullptr);
+                execv(MEDIATOOL_PATH, argv.data());
+                _exit(127);
+            }
+            // Waits until the package is being written, then interrupts.
+            int raw = 0;
+            bool ended = false;
+            while (!caught && !ended) {
+                for (const auto& [name, bytes] : Snapshot(out))
+                    if (!before.count(name) && name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0)
+                        caught = true;
+                if (caught) kill(pid, c.sig);
+                else ended = waitpid(pid, &raw, WNOHANG) == pid;
+                if (!caught && !ended) usleep(1000);
+            }
+            if (!caught) continue;   // it finished first; again
+            ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+            EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == c.sig) << "status " << raw;
+            EXPECT_EQ(Snapshot(out), before);
+        }
+        EXPECT_TRUE(caught) << "the tool always finished before it could be interrupted";
+    }
+}
+
+class Checksums : public MediumOut {};
+
+// SHA256SUMS is read by coreutils' own sha256sum -c, non-ASCII names too.
+TEST_F(Checksums, Sha256sumChecksTheMedium)
+{
+    const fs::path m = root_ / "m";
+    fs::rename(root_ / "setup.exe", root_ / u8"安装.exe");
+    Put(root_ / "setup.ini", "Name=K\n");
+    Put(root_ / "splash.bmp", "BM picture");
+    const ToolRun r = Tool("assemble --payload " + Q(root_ / "payload") + " --setup " + Q(root_ / u8"安装.exe") +
+                           " --out " + Q(m) + " --runtime " + Q(root_ / "rt") + " --ini " + Q(root_ / "setup.ini") +
+                           " --splash " + Q(root_ / "splash.bmp"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    const ToolRun check = RunCommand("cd " + Q(m) + " && sha256sum -c --strict SHA256SUMS");
+    EXPECT_EQ(check.status, 0) << check.out;
+    for (const char* name : {u8"安装.exe", u8"安装.ini", "Setup.pkg", "Splash.bmp", "Microsoft.VC80.CRT.manifest",
+                             "msvcp80.dll", "msvcr80.dll"})
+        EXPECT_TRUE(Has(check.out, std::string(name) + ": OK")) << name << "\n" << check.out;
+    EXPECT_EQ(std::count(check.out.begin(), check.out.end(), '\n'), 7) << check.out;
+    EXPECT_TRUE(checksums::CheckMedium(m).empty());
+
+    // The reader, on what sha256sum itself writes, and the check.
+    Put(m / "back\\slash", "b");
+    Put(m / "line\nbreak", "n");
+    ASSERT_EQ(Resum(m), 0);
+    EXPECT_TRUE(checksums::CheckMedium(m).empty());
+    std::vector<checksums::Entry> entries;
+    std::string why;
+    ASSERT_TRUE(checksums::Parse(Get(m / "SHA256SUMS"), entries, why)) << why;
+    EXPECT_EQ(checksums::Format(entries), Get(m / "SHA256SUMS")) << "written as sha256sum writes it";
+    const struct {
+        const char* what;
+        std::function<void(const fs::path&)> change;
+        const char* problem;
+    } cases[] = {
+        {"a flipped byte", [](const fs::path& d) { Put(d / "Setup.pkg", Get(d / "Setup.pkg") + "x"); },
+         "Setup.pkg: differs from its checksum"},
+        {"a missing file", [](const fs::path& d) { fs::remove(d / "msvcr80.dll"); }, "msvcr80.dll: missing"},
+        {"a name outside", [](const fs::path& d) {
+             Put(d / "SHA256SUMS", Get(d / "SHA256SUMS") + std::string(64, '0') + "  ../payload/Kelvra.exe\n");
+         }, "../payload/Kelvra.exe: the name reaches outside the medium"},
+        {"a broken line", [](const fs::path& d) { Put(d / "SHA256SUMS", Get(d / "SHA256SUMS") + "abc  x\n"); },
+         "SHA256SUMS: line "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.change(m);
+        const std::vector<std::string> problems = checksums::CheckMedium(m);
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_TRUE(Has(problems[0], c.problem)) << problems[0];
+        ASSERT_EQ(Resum(m), 0);
+    }
+}
+
+class Signing : public MediumOut {
+protected:
+    void SetUp() override
+    {
+        MediumOut::SetUp();
+        if (RunCommand("command -v osslsigncode && command -v openssl").status != 0)
+            GTEST_SKIP() << "osslsigncode or openssl is not installed (scripts/install-deps.sh installs them)";
+        // A throw-away certificate, made here and never committed.
+        const ToolRun cert = RunCommand(
+            "(cd " + Q(root_) + " && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem "
+            "-days 2 -subj '/CN=Kelvra Test Signer/O=Kelvra Test Ltd' && openssl pkcs12 -export -inkey key.pem "
+            "-in cert.pem -out cert.p12 -passout 'pass:s3cret pass')");
+        ASSERT_EQ(cert.status, 0) << cert.out;
+        Put(root_ / "password", "s3cret pass\n");
+    }
+    std::string Sign(const fs::path& out, const std::string& extra) const
+    {
+        return Assemble(out, " --placeholder-runtime --sign " + Q(root_ / "cert.p12") + extra);
+    }
+};
+
+TEST_F(Signing, SignsTheMediumsSetupProgram)
+{
+    const ToolRun r = Tool(Sign(root_ / "m", " --sign-password-file " + Q(root_ / "password")));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "the setup program, signed by CN=Kelvra Test Signer, O=Kelvra Test Ltd")) << r.out;
+    EXPECT_EQ(Get(root_ / "setup.exe"), SmallPe()) << "the input stays unsigned";
+    const ToolRun verify = RunCommand("osslsigncode verify -CAfile " + Q(root_ / "cert.pem") + " " +
+                                      Q(root_ / "m" / "setup.exe"));
+    EXPECT_EQ(verify.status, 0) << verify.out;
+    EXPECT_EQ(RunCommand("cd " + Q(root_ / "m") + " && sha256sum -c SHA256SUMS").status, 0)
+        << "the checksums are of the signed program";
+
+    signing::Signature s;
+    std::string why;
+    ASSERT_TRUE(signing::ReadSignature(root_ / "m" / "setup.exe", s, why)) << why;
+    EXPECT_EQ(signing::Describe(s), "signed by CN=Kelvra Test Signer, O=Kelvra Test Ltd");
+    ASSERT_TRUE(signing::ReadSignature(root_ / "setup.exe", s, why)) << why;
+    EXPECT_EQ(signing::Describe(s), "unsigned");
+    EXPECT_FALSE(signing::ReadSignature(root_ / "payload" / "Kelvra.exe", s, why));
+}
+
+// A fixed signing time gives the same signed medium twice.
+TEST_F(Signing, FixedTimeIsReproducible)
+{
+    const std::string env = "MEDIATOOL_SIGN_PASSWORD='s3cret pass' ";
+    for (const char* m : {"m1", "m2"}) {
+        const ToolRun r = RunCommand(env + "SOURCE_DATE_EPOCH=1700000000 '" MEDIATOOL_PATH "' " + Sign(root_ / m, ""));
+        ASSERT_EQ(r.status, 0) << r.out;
+    }
+    EXPECT_EQ(Get(root_ / "m1" / "SHA256SUMS"), Get(root_ / "m2" / "SHA256SUMS"));
+    EXPECT_NE(Get(root_ / "m1" / "setup.exe"), SmallPe());
+}
+
+TEST_F(Signing, Refusals)
+{
+    const struct {
+        const char* what;
+        std::string args;
+        int status;
+        const char* message;
+    } cases[] = {
+        {"wrong password", Sign(root_ / "m", " --sign-password-file " + Q(root_ / "setup.exe")), 1,
+         "cannot be signed: osslsigncode failed"},
+        {"password on the command line", Sign(root_ / "m", " --sign-password x"), 2, "never taken from the command line"},
+        {"no certificate", Assemble(root_ / "m", " --placeholder-runtime --sign " + Q(root_ / "none.p12")), 1,
+         "none.p12: no such file (--sign)"},
+        {"unreadable password file", Sign(root_ / "m", " --sign-password-file " + Q(root_ / "none")), 1,
+         "none: cannot be read: No such file or directory"},
+        {"timestamp without --sign", Assemble(root_ / "m", " --placeholder-runtime --timestamp-url http://x"), 2,
+         "go with --sign CERT"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ToolRun r = Tool(c.args);
+        EXPECT_EQ(r.status, c.status) << r.out;
+        EXPECT_TRUE(Has(r.out, c.message)) << r.out;
+        EXPECT_FALSE(fs::exists(root_ / "m")) << "nothing written";
+    }
+}
+
+} // namespace
