@@ -9,9 +9,9 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "media/medium.h"
-#include <vector>
 
 namespace checksums {
 
