@@ -449,7 +449,6 @@ int RunAssemble(const Args& args)
         std::fprintf(stderr, "mediatool assemble: nothing written\n");
         return kExitRefused;
     }
-    const std::string stageArg = Join(o.out, writer.StageName());
     auto fail = [&](const std::string& what, const std::string& why) {
         if (!why.empty()) Refuse(kCmd, what, why);
         writer.Abandon();
@@ -483,7 +482,7 @@ int RunAssemble(const Args& args)
     // computed (names, sizes, the package's digest) is used from here on.
     PackOptions pack;
     pack.dir = ArgPath(o.payload);
-    pack.out = ArgPath(Join(stageArg, kPackageName));
+    pack.out = writer.Staged(kPackageName);
     pack.cp = o.cp;
     pack.skipEmptyDirs = o.skipEmptyDirs;
     pack.packageDigest = true;
