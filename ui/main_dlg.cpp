@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "app/setup_description.h"
+#include "media/source_dir.h"
 #include "ui/center_window.h"
 #include "ui/dialog_texts.h"
 #include "ui/splash_wnd.h"
@@ -111,7 +112,7 @@ void CMainDlg::ReadSetupDescription()
     const DWORD n = ::GetModuleFileNameA(g_Module.GetInstance(), path, MAX_PATH);
     // A path that fills the buffer may be cut: it would name another file.
     if (n == 0 || !ProgramPathIsWhole(n, MAX_PATH)) return;
-    LoadSetupDescription(SetupDescriptionPath(path), name_, title_);
+    LoadSetupDescription(SetupDescriptionPath(path), AnsiLeadBytes(), name_, title_);
 }
 
 void CMainDlg::FillTexts()

@@ -112,20 +112,6 @@ bool IsAscii(const std::string& s)
     return true;
 }
 
-// Characters a folder or shortcut name cannot hold.
-bool HasReservedCharacter(const std::string& name, const LeadBytes& lb)
-{
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (lb.IsLead(c)) {
-            ++i;
-            continue;
-        }
-        if (c < 0x20 || std::strchr("\\/:*?\"<>|", c)) return true;
-    }
-    return false;
-}
-
 class Warnings {
 public:
     void Add(const std::string& what, const std::string& why)
@@ -418,6 +404,7 @@ int RunAssemble(const Args& args)
 
     // The description file first: its Name decides the default folder.
     Description d;
+    std::string refusedName;
     const fs::path setup = ArgPath(o.setup);
     const std::string setupName = setup.filename().string();
     std::string iniName;
@@ -429,16 +416,17 @@ int RunAssemble(const Args& args)
         const fs::path iniPath = stage / fs::u8path(iniName);
         if (!WriteAll(iniPath, converted)) return fail(PathText(iniPath), "cannot be written");
         File f(iniPath, "rb");
-        if (ParseSetupDescription(f.get(), d.name, d.title) == SetupDescriptionEnd::kLineTooLong)
+        if (ParseSetupDescription(f.get(), lb, d.name, d.title, &refusedName) == SetupDescriptionEnd::kLineTooLong)
             warnings.Add(o.ini, "a line is longer than 4095 characters; setup stops reading there");
     }
     const std::string shownName = DisplayName(d.name, o.cp);
     if (d.name.empty())
         warnings.Add("Name", "empty; the default folder is the Program Files folder itself and the "
                              "shortcuts are named '.lnk'");
-    else if (HasReservedCharacter(d.name, lb))
-        warnings.Add("Name \"" + shownName + "\"", "holds a character that a folder or shortcut name cannot "
-                                                  "(\\ / : * ? \" < > | or a control character)");
+    if (!refusedName.empty())
+        warnings.Add("Name \"" + DisplayName(refusedName, o.cp) + "\"",
+                     std::string(DescribeNameError(CheckFileNameComponent(refusedName, lb))) +
+                         "; setup passes the line over and names the product \"" + shownName + "\"");
 
     // The payload, packed by the same code as 'mediatool pack'.
     const std::string pkgArg = Join(stageArg, kPackageName);
