@@ -134,12 +134,9 @@ const ValueCase kValueCases[] = {
     {"drive", "Name=C:\\Windows\n", "Kelvra", "Kelvra", ""},
     {"colon", "Name=a:b\n", "Kelvra", "Kelvra", ""},
     {"two dots", "Name=..\n", "Kelvra", "Kelvra", ""},
-    {"one dot", "Name=.\n", "Kelvra", "Kelvra", ""},
     {"trailing dot", "Name=Kelvra.\n", "Kelvra", "Kelvra", ""},
     {"tab", "Name=a\tb\n", "Kelvra", "Kelvra", ""},
-    {"lone CR", "Name=A\rB\n", "Kelvra", "Kelvra", ""},
     {"device", "Name=CON\n", "Kelvra", "Kelvra", ""},
-    {"device with an extension", "Name=nul.txt\n", "Kelvra", "Kelvra", ""},
     {"numbered device", "Name=com1\n", "Kelvra", "Kelvra", ""},
     {"reserved characters", "Name=a<b\nName=a>b\nName=a\"b\nName=a|b\nName=a?b\nName=a*b\n", "Kelvra",
      "Kelvra", ""},
@@ -147,8 +144,8 @@ const ValueCase kValueCases[] = {
     {"255 characters", "Name=" + std::string(255, 'n') + "\n", std::string(255, 'n'), std::string(255, 'n'), ""},
     {"256 characters", "Name=" + std::string(256, 'n') + "\n", "Kelvra", "Kelvra", ""},
     {"Title is text, not a file name", "Title=" + kEvil + " <*>|\t\n", "Kelvra", "Kelvra", kEvil + " <*>|\t"},
-    // Double-byte characters: 5C and 7C as trail bytes are no separator and
-    // no '|' in 936, and are in 1252.
+    // As trail bytes in 936, 5C is no backslash and 7C no '|'; in 1252 they
+    // are.
     {"trail byte 5C", "Name=\x81\x5C\n", "\x81\x5C", "Kelvra", ""},
     {"trail byte 7C", "Name=\x81\x7C\n", "\x81\x7C", "Kelvra", ""},
     {"Chinese name", "Name=\xBF\xCC\xD3\xA1Kelvra\n", "\xBF\xCC\xD3\xA1Kelvra", "\xBF\xCC\xD3\xA1Kelvra", ""},
