@@ -1,15 +1,19 @@
 #include "app/setup_description.h"
 
 #include "media/file_owner.h"
+#include "media/name_rules.h"
 
 namespace {
+
+// Old editors end a file with this byte; text mode reads it as the end.
+const int kEndOfFileMark = 0x1A;
 
 enum class LineRead { kLine, kTooLong, kError };
 
 // One line of at most kSetupDescriptionMaxLine characters, the line feed
 // consumed and not stored, a carriage return right before it dropped.
 // `atEnd` tells whether the stream ended with this line.
-LineRead ReadLine(std::FILE* f, std::string& line, bool& atEnd)
+LineRead ReadRawLine(std::FILE* f, std::string& line, bool& atEnd)
 {
     line.clear();
     atEnd = false;
@@ -21,7 +25,7 @@ LineRead ReadLine(std::FILE* f, std::string& line, bool& atEnd)
     };
     for (;;) {
         const int c = std::getc(f);
-        if (c == EOF) {
+        if (c == EOF || c == kEndOfFileMark) {
             if (std::ferror(f)) return LineRead::kError;
             atEnd = true;
             if (pendingCr && !store('\r')) return LineRead::kTooLong;
@@ -38,6 +42,16 @@ LineRead ReadLine(std::FILE* f, std::string& line, bool& atEnd)
         }
         if (!store(static_cast<char>(c))) return LineRead::kTooLong;
     }
+}
+
+// The line's text ends at its first zero byte, as the C string functions
+// read it; the bytes after it still count towards the length.
+LineRead ReadLine(std::FILE* f, std::string& line, bool& atEnd)
+{
+    const LineRead r = ReadRawLine(f, line, atEnd);
+    const std::size_t zero = line.find('\0');
+    if (zero != std::string::npos) line.resize(zero);
+    return r;
 }
 
 // Spaces (0x20) only; tabs and everything else stay.
@@ -61,7 +75,8 @@ bool EqualsIgnoringAsciiCase(const std::string& a, const char* b)
     return i == a.size() && b[i] == '\0';
 }
 
-void ApplyLine(const std::string& line, std::string& name, std::string& title)
+void ApplyLine(const std::string& line, const LeadBytes& lb, std::string& name, std::string& title,
+               std::string* refusedName)
 {
     if (line.size() >= 2 && line[0] == '/' && line[1] == '/') return;  // comment
     const std::string entry = TrimSpaces(line);
@@ -79,10 +94,17 @@ void ApplyLine(const std::string& line, std::string& name, std::string& title)
     const std::string key = TrimSpaces(entry.substr(0, eq));
     const std::string value = eq == std::string::npos ? std::string() : TrimSpaces(entry.substr(eq + 1));
 
-    if (EqualsIgnoringAsciiCase(key, "Name"))
-        name = value;
-    else if (EqualsIgnoringAsciiCase(key, "Title"))
+    if (EqualsIgnoringAsciiCase(key, "Name")) {
+        // Name becomes a folder and the shortcut files: a value that is not
+        // one file name could place them anywhere, so the line counts as
+        // absent. An empty Name stays allowed.
+        if (value.empty() || CheckFileNameComponent(value, lb) == NameError::kNone)
+            name = value;
+        else if (refusedName)
+            *refusedName = value;
+    } else if (EqualsIgnoringAsciiCase(key, "Title")) {
         title = value;
+    }
 }
 
 } // namespace
@@ -92,7 +114,8 @@ bool ProgramPathIsWhole(unsigned long returned, std::size_t bufferSize)
     return returned != 0 && returned < bufferSize;
 }
 
-SetupDescriptionEnd ParseSetupDescription(std::FILE* f, std::string& name, std::string& title)
+SetupDescriptionEnd ParseSetupDescription(std::FILE* f, const LeadBytes& lb, std::string& name,
+                                          std::string& title, std::string* refusedName)
 {
     std::string line;
     line.reserve(kSetupDescriptionMaxLine + 1);
@@ -103,16 +126,17 @@ SetupDescriptionEnd ParseSetupDescription(std::FILE* f, std::string& name, std::
         case LineRead::kError: return SetupDescriptionEnd::kReadError;
         case LineRead::kLine: break;
         }
-        if (!line.empty()) ApplyLine(line, name, title);
+        if (!line.empty()) ApplyLine(line, lb, name, title, refusedName);
         if (atEnd) return SetupDescriptionEnd::kEndOfFile;
     }
 }
 
-SetupDescriptionEnd LoadSetupDescription(const std::string& path, std::string& name, std::string& title)
+SetupDescriptionEnd LoadSetupDescription(const std::string& path, const LeadBytes& lb, std::string& name,
+                                         std::string& title)
 {
-    // Binary mode on every platform: line ends are handled by the parser, and
-    // bytes such as 0x1A are taken as they are rather than ending the file.
+    // Binary mode on every platform: line ends and 0x1A are handled by the
+    // parser alike on Windows and in the native tree.
     FileOwner f(std::fopen(path.c_str(), "rb"));
     if (!f) return SetupDescriptionEnd::kNotOpened;
-    return ParseSetupDescription(f.get(), name, title);
+    return ParseSetupDescription(f.get(), lb, name, title);
 }

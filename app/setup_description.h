@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "app/codepage.h"
+
 // Longest line the reader takes, line end not counted.
 constexpr std::size_t kSetupDescriptionMaxLine = 4095;
 
@@ -24,13 +26,19 @@ enum class SetupDescriptionEnd {
 bool ProgramPathIsWhole(unsigned long returned, std::size_t bufferSize);
 
 // Reads lines from `f` and overwrites `name` and `title` where a line says
-// so; the last occurrence wins. A carriage return right before a line feed
-// is dropped, so CRLF and LF files read alike whether the stream is in text
-// or binary mode. Does not close `f`.
-SetupDescriptionEnd ParseSetupDescription(std::FILE* f, std::string& name, std::string& title);
+// so; the last occurrence wins. The file is read as the C runtime's text
+// mode and string functions see it, whether the stream is in text or binary
+// mode: a carriage return right before a line feed is dropped, a zero byte
+// ends the line's text and a 0x1A byte ends the file. A Name that is not
+// empty and cannot be one file name in the code page of `lb` (see
+// CheckFileNameComponent) is passed over like an unknown key; the last such
+// value goes to `refusedName` when one is given. Does not close `f`.
+SetupDescriptionEnd ParseSetupDescription(std::FILE* f, const LeadBytes& lb, std::string& name,
+                                          std::string& title, std::string* refusedName = nullptr);
 
 // Opens `path` (shared with other readers and writers) and parses it. No file
 // leaves the values alone.
-SetupDescriptionEnd LoadSetupDescription(const std::string& path, std::string& name, std::string& title);
+SetupDescriptionEnd LoadSetupDescription(const std::string& path, const LeadBytes& lb, std::string& name,
+                                         std::string& title);
 
 #endif

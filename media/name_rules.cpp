@@ -17,6 +17,20 @@ bool IsDeviceDigit(unsigned char c)
     return (c >= '1' && c <= '9') || c == 0xB9 || c == 0xB2 || c == 0xB3;
 }
 
+bool IsReservedCharacter(unsigned char c)
+{
+    return c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*';
+}
+
+bool IsControlCharacter(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+// Every trail byte of the double-byte code pages is 0x40 or above; a lower
+// one would hide ':', '.', '/' and the like.
+bool IsWholeCharacter(const char* s, std::size_t i, std::size_t length)
+{
+    return i + 1 < length && static_cast<unsigned char>(s[i + 1]) >= 0x40;
+}
+
 NameError CheckLevel(const std::string& level, const LeadBytes& lb)
 {
     if (level.empty()) return NameError::kEmptyLevel;
@@ -46,6 +60,8 @@ const char* DescribeNameError(NameError e)
     case NameError::kParentStep: return "the name has a '..' level and would leave the install folder";
     case NameError::kTrailingDotOrSpace: return "a level of the name ends in a dot or a space, which Windows strips";
     case NameError::kReservedDevice: return "a level of the name is a device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9...)";
+    case NameError::kSeparator: return "the name contains a backslash or slash; it must be one file name";
+    case NameError::kComponentTooLong: return "the name is longer than 255 characters";
     }
     return "unknown name error";
 }
@@ -76,7 +92,7 @@ NameError CheckName(const char* name, std::size_t length, const LeadBytes& lb)
     if (length > kMaxNameLength) return NameError::kTooLong;
     for (std::size_t i = 0; i < length; ++i) {
         const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20 || c == 0x7F) return NameError::kControlCharacter;
+        if (IsControlCharacter(c)) return NameError::kControlCharacter;
     }
     const unsigned char first = static_cast<unsigned char>(name[0]);
     if (first == '\\' || first == '/') return NameError::kLeadingSeparator;
@@ -89,10 +105,7 @@ NameError CheckName(const char* name, std::size_t length, const LeadBytes& lb)
     for (std::size_t i = 0; i < length; ++i) {
         const unsigned char c = static_cast<unsigned char>(name[i]);
         if (lb.IsLead(c)) {
-            // Every trail byte of the double-byte code pages is 0x40 or
-            // above; a lower one would hide ':', '.', '/' and the like.
-            if (i + 1 >= length || static_cast<unsigned char>(name[i + 1]) < 0x40)
-                return NameError::kBrokenCharacter;
+            if (!IsWholeCharacter(name, i, length)) return NameError::kBrokenCharacter;
             levels.back().append(name + i, 2);
             ++i;
             continue;
@@ -103,8 +116,7 @@ NameError CheckName(const char* name, std::size_t length, const LeadBytes& lb)
             levels.emplace_back();
             continue;
         }
-        if ((c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*') &&
-            charError == NameError::kNone)
+        if (IsReservedCharacter(c) && charError == NameError::kNone)
             charError = NameError::kReservedCharacter;
         levels.back() += static_cast<char>(c);
     }
@@ -116,6 +128,25 @@ NameError CheckName(const char* name, std::size_t length, const LeadBytes& lb)
         if (e != NameError::kNone) return e;
     }
     return charError;
+}
+
+NameError CheckFileNameComponent(const std::string& name, const LeadBytes& lb)
+{
+    if (name.empty()) return NameError::kEmpty;
+    if (CharCount(name, lb) > kMaxComponentChars) return NameError::kComponentTooLong;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (lb.IsLead(c)) {
+            if (!IsWholeCharacter(name.data(), i, name.size())) return NameError::kBrokenCharacter;
+            ++i;
+            continue;
+        }
+        if (IsControlCharacter(c)) return NameError::kControlCharacter;
+        if (c == '\\' || c == '/') return NameError::kSeparator;
+        if (c == ':') return NameError::kColon;
+        if (IsReservedCharacter(c)) return NameError::kReservedCharacter;
+    }
+    return CheckLevel(name, lb);
 }
 
 std::size_t CharCount(const std::string& s, const LeadBytes& lb)

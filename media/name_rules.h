@@ -1,4 +1,5 @@
-// Which record names may be written below the install folder.
+// Which record names may be written below the install folder, and which
+// texts can be one file name.
 //
 // The name is judged as text, character by character in its ANSI code page,
 // never through the file system: a name is refused when it could leave the
@@ -28,6 +29,8 @@ enum class NameError {
     kParentStep,           // a ".." level
     kTrailingDotOrSpace,   // a level ending in '.' or ' ' ("." included)
     kReservedDevice,       // CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9, LPT1-9
+    kSeparator,            // a backslash or slash where one file name is due
+    kComponentTooLong,     // one file name of more than 255 characters
 };
 
 const char* DescribeNameError(NameError e);
@@ -39,6 +42,11 @@ inline NameError CheckName(const std::string& name, const LeadBytes& lb)
     return CheckName(name.data(), name.size(), lb);
 }
 
+// Judges one file or folder name, such as a product name that becomes a
+// folder and a shortcut file: the rules of CheckName for one level, no
+// separator at all, at most 255 characters.
+NameError CheckFileNameComponent(const std::string& name, const LeadBytes& lb);
+
 // Whether one folder or file name (no separators) is a device name in any
 // letter case, with or without an extension.
 bool IsReservedDeviceName(const std::string& level, const LeadBytes& lb);
@@ -49,5 +57,8 @@ std::size_t CharCount(const std::string& s, const LeadBytes& lb);
 
 // A path with this many characters still fits MAX_PATH with its zero.
 constexpr std::size_t kMaxPathChars = 259;
+
+// The file systems' limit on one file or folder name, in characters.
+constexpr std::size_t kMaxComponentChars = 255;
 
 #endif

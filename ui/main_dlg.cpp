@@ -103,7 +103,7 @@ void CMainDlg::ReadSetupDescription()
 {
     std::string path;
     if (!GetProgramPath(path)) return;
-    LoadSetupDescription(medium::DescriptionPathFor(path), name_, title_);
+    LoadSetupDescription(medium::DescriptionPathFor(path), AnsiLeadBytes(), name_, title_);
 }
 
 void CMainDlg::FillTexts()

@@ -644,8 +644,9 @@ TEST_F(FaultRegistry, LeftoversAreReplacedOnStopAndOnCompletion)
 class FaultShortcut : public Fault {
 protected:
     // A run with `name` from the setup description: it completes, with no
-    // message, and makes exactly the shortcut files in `made`.
-    void RunWithName(const std::string& name, const std::vector<std::string>& made)
+    // message, and makes exactly the shortcut files in `made`. The record
+    // holds `stored`, or `name` when that is empty.
+    void RunWithName(const std::string& name, const std::vector<std::string>& made, const std::string& stored = "")
     {
         names_.push_back(name);
         medium_.Write("setup.ini", "Name=" + name + "\r\n");
@@ -658,14 +659,15 @@ protected:
             EXPECT_TRUE(s.loaded) << lnk;
             EXPECT_EQ(s.target, instPath_ + "Kelvra.exe");
         }
-        EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kRecordKey, "Name").bytes, name + '\0');
+        EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kRecordKey, "Name").bytes, (stored.empty() ? name : stored) + '\0');
     }
 };
 
 TEST_F(FaultShortcut, NameAFileNameCannotHold)
 {
+    // Passed over: the default name goes into the record and the shortcuts.
     MatrixCase tally("Name with characters a file name cannot hold");
-    RunWithName("a|b<c>", {});
+    RunWithName("a|b<c>", {ProgramsShortcut("Kelvra"), DesktopShortcut("Kelvra")}, "Kelvra");
     EXPECT_FALSE(FileExists(ProgramsShortcut("a|b<c>")));
 }
 

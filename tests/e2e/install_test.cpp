@@ -15,6 +15,24 @@ using namespace e2e;
 
 namespace {
 
+// Adds the paths below `folder` whose last part is `leaf` (in any letter
+// case) to `found`; links to other folders are not followed.
+void FindNamed(const std::wstring& folder, const std::wstring& leaf, int depth, std::vector<std::wstring>& found)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE find = ::FindFirstFileW((folder + L"*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (::lstrcmpiW(name.c_str(), leaf.c_str()) == 0) found.push_back(folder + name);
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+            depth > 0)
+            FindNamed(folder + name + L"\\", leaf, depth - 1, found);
+    } while (::FindNextFileW(find, &fd));
+    ::FindClose(find);
+}
+
 // A medium with setup.exe, a package of the product's files and the side
 // files; each scenario removes what it installed, before and after.
 class Install : public ::testing::Test {
@@ -405,6 +423,32 @@ TEST_F(Install, ARelativeFolderIsRecordedWhole)
     ExpectInstalledFiles(Widen(medium_.Path("KelvraRel")));
     ExpectRecord(whole, "Kelvra", "");
     ExpectShortcuts("Kelvra", whole, true);
+    PostCommand(done, IDC_EXIT);
+    EXPECT_EQ(setup_.WaitExit(10000), 1u);
+}
+
+// A Name that is not one file name counts as absent: the whole installation
+// goes by the default name, and no shortcut lands where the steps lead (the
+// drive's root from the desktop, AppData\Roaming from the programs menu).
+TEST_F(Install, NameOutsideTheShortcutFoldersKeepsTheDefault)
+{
+    const std::string evil = "..\\..\\..\\..\\evil";
+    names_.push_back(evil);
+    medium_.Write("setup.ini", "Name=" + evil + "\r\nTitle=Kept\r\n");
+    const std::wstring folder = Folder(L"evil");
+    const std::string instPath = Narrow(folder) + "\\";
+    Start();
+    EXPECT_EQ(ItemText(dlg_, IDC_FOLDER_EDIT), L"C:\\Program Files\\Kelvra");
+    PressInstall(folder);
+    HWND done = WaitForDone();
+    ASSERT_NE(done, nullptr) << "no completion dialog";
+
+    ExpectRecord(instPath, "Kelvra", "Kept");
+    ExpectShortcuts("Kelvra", instPath, true);
+    ExpectDoneTexts(done, L"Kelvra");
+    std::vector<std::wstring> found;
+    FindNamed(L"C:\\", L"evil.lnk", 16, found);
+    for (const std::wstring& path : found) ADD_FAILURE() << "a shortcut outside its folder: " << Utf8(path);
     PostCommand(done, IDC_EXIT);
     EXPECT_EQ(setup_.WaitExit(10000), 1u);
 }

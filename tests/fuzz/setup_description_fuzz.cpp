@@ -1,12 +1,14 @@
-// Setup description parser against a plain model of the same rules: whole
-// input split at line feeds, one CR before each LF dropped, a line over 4095
-// characters ends the reading.
+// Setup description parser against a plain model of the same rules: input
+// cut at its first 0x1A, split at line feeds, one CR before each LF dropped,
+// a line over 4095 characters ends the reading, a line's text cut at its
+// first zero byte, a Name taken only when empty or one file name.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "app/setup_description.h"
+#include "media/name_rules.h"
 
 namespace {
 
@@ -37,9 +39,10 @@ struct Model {
     SetupDescriptionEnd end = SetupDescriptionEnd::kEndOfFile;
 };
 
-Model Run(const std::string& in)
+Model Run(const std::string& whole, const LeadBytes& lb)
 {
     Model m;
+    const std::string in = whole.substr(0, whole.find('\x1A'));
     std::size_t pos = 0;
     while (pos < in.size()) {
         const std::size_t lf = in.find('\n', pos);
@@ -50,6 +53,7 @@ Model Run(const std::string& in)
             m.end = SetupDescriptionEnd::kLineTooLong;
             return m;
         }
+        line = line.substr(0, line.find('\0'));
         if (!line.empty() && line.compare(0, 2, "//") != 0) {
             const std::string entry = Trim(line);
             std::size_t eq = 0;
@@ -57,10 +61,11 @@ Model Run(const std::string& in)
             const std::string key = Trim(entry.substr(0, eq));
             const std::string value = eq < entry.size() ? Trim(entry.substr(eq + 1)) : std::string();
             if (!entry.empty()) {
-                if (KeyIs(key, "name"))
-                    m.name = value;
-                else if (KeyIs(key, "title"))
+                if (KeyIs(key, "name")) {
+                    if (value.empty() || CheckFileNameComponent(value, lb) == NameError::kNone) m.name = value;
+                } else if (KeyIs(key, "title")) {
                     m.title = value;
+                }
             }
         }
         if (last) break;
@@ -77,11 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string in(reinterpret_cast<const char*>(data), size);
     std::FILE* f = fmemopen(const_cast<char*>(in.data()), in.size(), "rb");
     if (!f) return 0;
+    // The first byte picks the code page: double-byte or single-byte.
+    const LeadBytes lb = LeadBytes::ForCodePage(data[0] & 1 ? 936 : 1252);
     std::string name = "Kelvra", title;
-    const SetupDescriptionEnd end = ParseSetupDescription(f, name, title);
+    const SetupDescriptionEnd end = ParseSetupDescription(f, lb, name, title);
     std::fclose(f);
 
-    const Model m = Run(in);
+    const Model m = Run(in, lb);
     if (name != m.name || title != m.title || end != m.end) std::abort();
     if (name.size() > kSetupDescriptionMaxLine || title.size() > kSetupDescriptionMaxLine) std::abort();
     return 0;

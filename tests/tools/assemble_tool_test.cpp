@@ -237,7 +237,8 @@ TEST_F(AssembleTool, Warnings)
         {"payload file replaced by a side file", [](const fs::path& r) { Put(r / "payload" / "ICON.ICO", ""); },
          "warning: payload ICON.ICO: setup copies the medium's icon.ico over it at install time", nullptr},
         {"name cannot name a folder", [](const fs::path& r) { Put(r / "setup.ini", "Name=A/B\n"); },
-         "warning: Name \"A/B\": holds a character that a folder or shortcut name cannot", nullptr},
+         "warning: Name \"A/B\": the name contains a backslash or slash; it must be one file name; setup "
+         "passes the line over and names the product \"Kelvra\"", nullptr},
         {"empty name", [](const fs::path& r) { Put(r / "setup.ini", "Name=\n"); },
          "warning: Name: empty; the default folder is the Program Files folder itself", nullptr},
     };

@@ -113,20 +113,6 @@ bool IsAscii(const std::string& s)
     return true;
 }
 
-// Characters a folder or shortcut name cannot hold.
-bool HasReservedCharacter(const std::string& name, const LeadBytes& lb)
-{
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (lb.IsLead(c)) {
-            ++i;
-            continue;
-        }
-        if (c < 0x20 || std::strchr("\\/:*?\"<>|", c)) return true;
-    }
-    return false;
-}
-
 class Warnings {
 public:
     void Add(const std::string& what, const std::string& why)
@@ -458,6 +444,7 @@ int RunAssemble(const Args& args)
 
     // The description file first: its Name decides the default folder.
     Description d;
+    std::string refusedName;
     std::string iniName;
     if (!o.ini.empty()) {
         std::string raw, converted, why;
@@ -467,16 +454,17 @@ int RunAssemble(const Args& args)
         const fs::path iniPath = writer.Staged(iniName);
         if (!WriteAll(iniPath, converted)) return fail(PathText(iniPath), "cannot be written");
         FileOwner f(OpenFile(iniPath, "rb"));
-        if (ParseSetupDescription(f.get(), d.name, d.title) == SetupDescriptionEnd::kLineTooLong)
+        if (ParseSetupDescription(f.get(), lb, d.name, d.title, &refusedName) == SetupDescriptionEnd::kLineTooLong)
             warnings.Add(o.ini, "a line is longer than 4095 characters; setup stops reading there");
     }
     const std::string shownName = DisplayName(d.name, o.cp);
     if (d.name.empty())
         warnings.Add("Name", "empty; the default folder is the Program Files folder itself and the "
                              "shortcuts are named '.lnk'");
-    else if (HasReservedCharacter(d.name, lb))
-        warnings.Add("Name \"" + shownName + "\"", "holds a character that a folder or shortcut name cannot "
-                                                  "(\\ / : * ? \" < > | or a control character)");
+    if (!refusedName.empty())
+        warnings.Add("Name \"" + DisplayName(refusedName, o.cp) + "\"",
+                     std::string(DescribeNameError(CheckFileNameComponent(refusedName, lb))) +
+                         "; setup passes the line over and names the product \"" + shownName + "\"");
 
     // The payload, packed by the same code as 'mediatool pack'; what it
     // computed (names, sizes, the package's digest) is used from here on.

@@ -107,7 +107,7 @@ TEST(NameRules, Table)
 TEST(NameRules, EveryErrorHasItsOwnText)
 {
     const std::string none = DescribeNameError(NameError::kNone);
-    for (int e = 1; e <= static_cast<int>(NameError::kReservedDevice); ++e) {
+    for (int e = 1; e <= static_cast<int>(NameError::kComponentTooLong); ++e) {
         const std::string text = DescribeNameError(static_cast<NameError>(e));
         EXPECT_NE(text, none);
         EXPECT_NE(text, "unknown name error");

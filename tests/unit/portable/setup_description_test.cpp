@@ -1,8 +1,11 @@
 #include "app/setup_description.h"
 #include "media/medium.h"
 
+#include "app/codepage.h"
+
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -33,13 +36,13 @@ struct Outcome {
 
 // Starts from the values the main dialog has before reading: "Kelvra" and an
 // empty title.
-Outcome ParseWithMode(const std::string& path, const char* mode)
+Outcome ParseWithMode(const std::string& path, const char* mode, const LeadBytes& lb = LeadBytes::ForCodePage(936))
 {
     Outcome o{"Kelvra", "", SetupDescriptionEnd::kNotOpened};
     std::FILE* f = std::fopen(path.c_str(), mode);
     EXPECT_NE(f, nullptr) << path;
     if (!f) return o;
-    o.end = ParseSetupDescription(f, o.name, o.title);
+    o.end = ParseSetupDescription(f, lb, o.name, o.title);
     std::fclose(f);
     return o;
 }
@@ -64,23 +67,23 @@ const Case kCases[] = {
     {"upper-case keys", "NAME=Upper\nTITLE=Caps\n", "Upper", "Caps", kEof},
     {"spaces trimmed around key and value, kept inside", "  Title =  Line One  \n", "Kelvra", "Line One", kEof},
     {"tab before = makes another key", "Name\t=Alpha\n", "Kelvra", "", kEof},
-    {"tabs in the value stay", "Name=\tTab\tIn\t \n", "\tTab\tIn\t", "", kEof},
+    {"tabs in the value stay", "Title=\tTab\tIn\t \n", "Kelvra", "\tTab\tIn\t", kEof},
     {"comment at column 0", "//Name=Alpha\nTitle=T\n", "Kelvra", "T", kEof},
     {"indented // is no comment and matches nothing", "  //Name=Alpha\n", "Kelvra", "", kEof},
     {"value holds further =", "Name=A=B\n", "A=B", "", kEof},
     {"escaped = stays in the key", "Na\\=me=X\n", "Kelvra", "", kEof},
     {"escaped = only: key without value", "Name\\=X\n", "Kelvra", "", kEof},
-    {"backslashes and = in the value", "Name=C:\\Dir\\=x\n", "C:\\Dir\\=x", "", kEof},
+    {"backslashes and = in the value", "Title=C:\\Dir\\=x\n", "Kelvra", "C:\\Dir\\=x", kEof},
     {"bare key sets empty", "Title=T\nName\nTitle\n", "", "", kEof},
     {"key with = and nothing sets empty", "Name=\n", "", "", kEof},
     {"key with = and spaces sets empty", "Name =   \n", "", "", kEof},
     {"empty key ignored", "=Alpha\n", "Kelvra", "", kEof},
     {"CRLF like LF", "Name=Alpha\r\nTitle=Line One\r\n", "Alpha", "Line One", kEof},
     {"CRLF, bare key", "Title=T\r\nName\r\n", "", "T", kEof},
-    {"lone CR inside a line stays", "Name=A\rB\n", "A\rB", "", kEof},
+    {"lone CR inside a line stays", "Title=A\rB\n", "Kelvra", "A\rB", kEof},
     // Wine's text mode drops both CRs here, Windows' keeps one; read as bytes
     // the parser keeps one.
-    {"only the CR right before LF is dropped", "Name=A\r\r\n", "A\r", "", kEof, false},
+    {"only the CR right before LF is dropped", "Title=A\r\r\n", "Kelvra", "A\r", kEof, false},
     {"last line without line end", "Title=X\nName=Last", "Last", "X", kEof},
     {"blank and space-only lines skipped", "\n   \n\r\nName=B\n\n", "B", "", kEof},
     {"section headers are keys without value", "[Setup]\nName=Sectioned\n", "Sectioned", "", kEof},
@@ -91,8 +94,8 @@ const Case kCases[] = {
      kLong4095.substr(6), kEof},
     {"4095 characters and CRLF fit", "Title=" + kLong4095.substr(6) + "\r\nName=Late\r\n", "Late",
      kLong4095.substr(6), kEof},
-    {"4095 characters at the end without line end", "Name=" + kLong4095.substr(5), kLong4095.substr(5), "",
-     kEof},
+    {"4095 characters at the end without line end", "Title=" + kLong4095.substr(6), "Kelvra",
+     kLong4095.substr(6), kEof},
     {"4096 characters stop the reading", "Name=Early\nTitle=T\n" + kLong4096 + "\nName=Late\nTitle=U\n",
      "Early", "T", kTooLong},
     {"a 4096-character entry is not applied", "Name=Early\nName=" + kLong4096.substr(5) + "\nTitle=U\n",
@@ -103,6 +106,65 @@ const Case kCases[] = {
 };
 
 } // namespace
+
+// What setup writes into file names and the registry. GBK bytes (from
+// Python's gbk codec): 乗 81 5C, 亅 81 7C, 刻印 BF CC D3 A1.
+struct ValueCase {
+    const char* what;
+    std::string file;
+    std::string gbkName;    // Name read in code page 936
+    std::string latinName;  // Name read in code page 1252
+    std::string title;
+};
+
+// A literal with its zero bytes.
+template <std::size_t N>
+std::string Bytes(const char (&s)[N])
+{
+    return std::string(s, N - 1);
+}
+
+const std::string kEvil = "..\\..\\..\\..\\evil";
+
+const ValueCase kValueCases[] = {
+    // Name must be one file name, else the line counts as absent.
+    {"parent steps", "Name=" + kEvil + "\r\nTitle=T\r\n", "Kelvra", "Kelvra", "T"},
+    {"a refused Name keeps an earlier one", "Name=Alpha\nName=" + kEvil + "\n", "Alpha", "Alpha", ""},
+    {"backslash", "Name=a\\b\n", "Kelvra", "Kelvra", ""},
+    {"slash", "Name=a/b\n", "Kelvra", "Kelvra", ""},
+    {"drive", "Name=C:\\Windows\n", "Kelvra", "Kelvra", ""},
+    {"colon", "Name=a:b\n", "Kelvra", "Kelvra", ""},
+    {"two dots", "Name=..\n", "Kelvra", "Kelvra", ""},
+    {"trailing dot", "Name=Kelvra.\n", "Kelvra", "Kelvra", ""},
+    {"tab", "Name=a\tb\n", "Kelvra", "Kelvra", ""},
+    {"device", "Name=CON\n", "Kelvra", "Kelvra", ""},
+    {"numbered device", "Name=com1\n", "Kelvra", "Kelvra", ""},
+    {"reserved characters", "Name=a<b\nName=a>b\nName=a\"b\nName=a|b\nName=a?b\nName=a*b\n", "Kelvra",
+     "Kelvra", ""},
+    {"dots inside are fine", "Name=Kelvra 2.0\n", "Kelvra 2.0", "Kelvra 2.0", ""},
+    {"255 characters", "Name=" + std::string(255, 'n') + "\n", std::string(255, 'n'), std::string(255, 'n'), ""},
+    {"256 characters", "Name=" + std::string(256, 'n') + "\n", "Kelvra", "Kelvra", ""},
+    {"Title is text, not a file name", "Title=" + kEvil + " <*>|\t\n", "Kelvra", "Kelvra", kEvil + " <*>|\t"},
+    // As trail bytes in 936, 5C is no backslash and 7C no '|'; in 1252 they
+    // are.
+    {"trail byte 5C", "Name=\x81\x5C\n", "\x81\x5C", "Kelvra", ""},
+    {"trail byte 7C", "Name=\x81\x7C\n", "\x81\x7C", "Kelvra", ""},
+    {"Chinese name", "Name=\xBF\xCC\xD3\xA1Kelvra\n", "\xBF\xCC\xD3\xA1Kelvra", "\xBF\xCC\xD3\xA1Kelvra", ""},
+    {"Chinese name, then a step out", "Name=\xBF\xCC\\..\\evil\n", "Kelvra", "Kelvra", ""},
+    {"lead byte at the end", "Name=abc\x81\n", "Kelvra", "abc\x81", ""},
+    {"lead byte before a colon", "Name=a\x96:b\n", "Kelvra", "Kelvra", ""},
+    {"255 double-byte characters", "Name=" + std::string(510, '\xBF') + "\n", std::string(510, '\xBF'), "Kelvra",
+     ""},
+    // A zero byte ends the line's text.
+    {"zero byte in Name", Bytes("Name=Kel\0vra\nTitle=T\n"), "Kel", "Kel", "T"},
+    {"zero byte in Title", Bytes("Title=A\0B\r\nName=N\r\n"), "N", "N", "A"},
+    {"zero byte right after the key", Bytes("Title=T\nName\0=X\n"), "", "", "T"},
+    {"zero byte first", Bytes("\0Name=X\nTitle=T\n"), "Kelvra", "Kelvra", "T"},
+    // 0x1A ends the file.
+    {"Ctrl-Z without a line end", "Title=T\x1A", "Kelvra", "Kelvra", "T"},
+    {"Ctrl-Z inside a line", "Title=a\x1A" "b\nName=After\n", "Kelvra", "Kelvra", "a"},
+    {"Ctrl-Z on a line of its own", "Name=A\r\n\x1A\r\nName=B\r\n", "A", "A", ""},
+};
 
 // Binary and text streams give the same values (under Windows "r" is text
 // mode, where the runtime drops the CR itself).
@@ -121,32 +183,50 @@ TEST(ParseSetupDescription, Cases)
     std::remove(TempPath("case.ini").c_str());
 }
 
+TEST(ParseSetupDescription, ValuesAreFileNamesAndCStrings)
+{
+    const LeadBytes gbk = LeadBytes::ForCodePage(936);
+    const LeadBytes latin = LeadBytes::ForCodePage(1252);
+    for (const ValueCase& c : kValueCases) {
+        const std::string path = WriteFile("value.ini", c.file);
+        for (const auto& cp : {std::make_pair(&gbk, &c.gbkName), std::make_pair(&latin, &c.latinName)}) {
+            SCOPED_TRACE(std::string(c.what) + (cp.first == &gbk ? " (936)" : " (1252)"));
+            const Outcome o = ParseWithMode(path, "rb", *cp.first);
+            EXPECT_EQ(o.name, *cp.second);
+            EXPECT_EQ(o.title, c.title);
+            EXPECT_EQ(o.end, kEof);
+        }
+    }
+    std::remove(TempPath("value.ini").c_str());
+}
+
 TEST(LoadSetupDescription, ReadsFileAndLeavesValuesWithoutOne)
 {
     const std::string path = WriteFile("load.ini", "Name=Loaded\r\nTitle=Kelvra Marking 5\r\n");
     std::string name = "Kelvra", title;
-    EXPECT_EQ(LoadSetupDescription(path, name, title), SetupDescriptionEnd::kEndOfFile);
+    EXPECT_EQ(LoadSetupDescription(path, LeadBytes(), name, title), SetupDescriptionEnd::kEndOfFile);
     EXPECT_EQ(name, "Loaded");
     EXPECT_EQ(title, "Kelvra Marking 5");
     std::remove(path.c_str());
 
     name = "Kelvra";
     title.clear();
-    EXPECT_EQ(LoadSetupDescription(path, name, title), SetupDescriptionEnd::kNotOpened);
+    EXPECT_EQ(LoadSetupDescription(path, LeadBytes(), name, title), SetupDescriptionEnd::kNotOpened);
     EXPECT_EQ(name, "Kelvra");
     EXPECT_EQ(title, "");
-    EXPECT_EQ(LoadSetupDescription("", name, title), SetupDescriptionEnd::kNotOpened);
+    EXPECT_EQ(LoadSetupDescription("", LeadBytes(), name, title), SetupDescriptionEnd::kNotOpened);
     EXPECT_EQ(name, "Kelvra");
 }
 
-// The file is taken byte for byte: 0x1A is a character, not an end of file.
-TEST(LoadSetupDescription, ControlZIsAnOrdinaryByte)
+// 0x1A ends the file, as in the text mode of the Windows C runtime.
+TEST(LoadSetupDescription, ControlZEndsTheFile)
 {
     const std::string path = WriteFile("ctrlz.ini", "Title=a\x1A" "b\nName=After\n");
     std::string name = "Kelvra", title;
-    EXPECT_EQ(LoadSetupDescription(path, name, title), SetupDescriptionEnd::kEndOfFile);
-    EXPECT_EQ(title, "a\x1A" "b");
-    EXPECT_EQ(name, "After");
+    EXPECT_EQ(LoadSetupDescription(path, LeadBytes::ForCodePage(936), name, title),
+              SetupDescriptionEnd::kEndOfFile);
+    EXPECT_EQ(title, "a");
+    EXPECT_EQ(name, "Kelvra");
     std::remove(path.c_str());
 }
 
@@ -158,7 +238,7 @@ TEST(ParseSetupDescription, ReadErrorStops)
     std::FILE* f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::string name = "Kelvra", title = "kept";
-    const SetupDescriptionEnd end = ParseSetupDescription(f, name, title);
+    const SetupDescriptionEnd end = ParseSetupDescription(f, LeadBytes(), name, title);
 #if defined(_WIN32)
     // The Windows runtime answers EOF without an error flag here.
     EXPECT_NE(end, SetupDescriptionEnd::kLineTooLong);
