@@ -173,6 +173,10 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
     std::vector<Refusal> refusals;
     std::vector<fs::path> emptyDirs;
 
+    // Only files there before packing can be met below: two stats per file
+    // fewer when, as usual, the outputs are new.
+    const bool outExists = fs::exists(out, ec);
+    const bool manifestExists = !manifestPath.empty() && fs::exists(manifestPath, ec);
     fs::recursive_directory_iterator it(dir, ec), end;
     if (ec) {
         Refuse(kCmd, PathText(dir), "cannot be read: " + ec.message());
@@ -182,7 +186,7 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
         if (ec) break;
         const fs::path path = it->path();
         const fs::path relative = path.lexically_relative(dir);
-        if (SameFile(path, out) || (!manifestPath.empty() && SameFile(path, manifestPath))) continue;
+        if ((outExists && SameFile(path, out)) || (manifestExists && SameFile(path, manifestPath))) continue;
         const fs::file_status link = it->symlink_status(ec);
         if (fs::is_directory(link)) {
             if (fs::is_empty(path, ec)) emptyDirs.push_back(relative);
