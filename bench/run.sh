@@ -4,9 +4,12 @@
 # prefix) and with native cp/tar as the machine's limit. Writes
 # BENCHMARKS.md at the top of the repository.
 #
-#   bench/run.sh [--rounds N] [--quick] [--output FILE]
+#   bench/run.sh [--rounds N] [--quick] [--tools-only] [--output FILE]
 #
 #   --rounds N   counted rounds after the warm-up round (default 5, at least 1)
+#   --tools-only only the media tool's cases (no Windows build, NSIS or Wine):
+#                rewrites the report's media tool section and its targets,
+#                leaving the rest of it as it was
 #   --quick      payloads at 5% of their size, 2 rounds, report to
 #                build/bench/BENCHMARKS-quick.md: checks the bench itself
 #   --output F   where the report goes
@@ -30,10 +33,12 @@ rounds=5
 scale=1
 output=$top/BENCHMARKS.md
 quick=0
+tools_only=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=${2:-}; shift 2 ;;
     --quick) quick=1; scale=0.05; rounds=2; output=$top/build/bench/BENCHMARKS-quick.md; shift ;;
+    --tools-only) tools_only=1; shift ;;
     --output) output=${2:-}; shift 2 ;;
     -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
@@ -54,24 +59,28 @@ fail() { echo "run.sh: $*" >&2; exit 1; }
 
 # --- Tools ---------------------------------------------------------------
 nsis_note="makensis was already installed"
-if ! command -v makensis >/dev/null; then
+if [ "$tools_only" = 0 ] && ! command -v makensis >/dev/null; then
   say "installing nsis (makensis) with apt-get: only the bench needs it"
   { apt-get install -y --no-install-recommends nsis || { apt-get update && apt-get install -y --no-install-recommends nsis; }; } \
     >"$log/apt-nsis.log" 2>&1 || fail "cannot install nsis (see $log/apt-nsis.log)"
   nsis_note="makensis was installed by this run (apt-get install nsis)"
 fi
-for tool in wine cmake python3 tar md5sum; do
+needed="cmake python3 tar md5sum sha256sum"
+[ "$tools_only" = 1 ] || needed="$needed wine"
+for tool in $needed; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs the project's tools)"
 done
 
 # --- Build ---------------------------------------------------------------
 say "building (win32: $win32, native: $native)"
 t_build=$EPOCHREALTIME
+if [ "$tools_only" = 0 ]; then
 cmake -S "$top" -B "$win32" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DKELVRA_BENCH=ON >"$log/cmake-win32.log" 2>&1 \
   || fail "configuring $win32 failed (see $log/cmake-win32.log)"
 cmake --build "$win32" -j"$(nproc)" --target setup extract_bench reference_loop install_bench \
   >"$log/build-win32.log" 2>&1 || fail "building $win32 failed (see $log/build-win32.log)"
+fi
 cmake -S "$top" -B "$native" -DCMAKE_BUILD_TYPE=Release >"$log/cmake-native.log" 2>&1 \
   || fail "configuring $native failed (see $log/cmake-native.log)"
 cmake --build "$native" -j"$(nproc)" --target mediatool >"$log/build-native.log" 2>&1 \
@@ -102,7 +111,11 @@ for kind in $kinds; do
   [ -f "$data/$kind.pkg" ] || "$mediatool" pack "$data/$kind" -o "$data/$kind.pkg" >>"$log/payload.log"
   [ -f "$data/$kind.tar" ] || tar -cf "$data/$kind.tar" -C "$data/$kind" .
 done
+# The package as this build packs it, with its manifest, for verify.
+"$mediatool" pack "$data/mixed" -o "$work/verify.pkg" --manifest "$work/verify.manifest" >>"$log/payload.log"
+cmp -s "$work/verify.pkg" "$data/mixed.pkg" || fail "mediatool pack wrote another package than before"
 
+if [ "$tools_only" = 0 ]; then
 # NSIS peers from the same trees: stored (SetCompress off) and with its
 # default compressor, both silent; and an installer without files, whose
 # size is the stub's.
@@ -139,7 +152,6 @@ ln "$data/mixed.pkg" "$medium/Setup.pkg" 2>/dev/null || cp "$data/mixed.pkg" "$m
 printf '<assembly manifestVersion="1.0"/>\r\n' >"$medium/Microsoft.VC80.CRT.manifest"
 printf 'MZ bench stand-in\r\n' >"$medium/msvcp80.dll"
 printf 'MZ bench stand-in\r\n' >"$medium/msvcr80.dll"
-prep_seconds=$(python3 -c "print(f'{$EPOCHREALTIME - $t_prep:.0f}')")
 
 # --- Wine --------------------------------------------------------------------
 say "Wine prefix under $work/wine"
@@ -170,6 +182,17 @@ mkdir -p "$outroot"
 winpath() { printf 'Z:%s' "$(realpath "$1" | tr / '\\')"; }
 seconds_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.6f", b - a }'; }
 
+else
+  drive_c=$work
+  outroot=$work/tools-out
+  rm -rf "$outroot"
+  mkdir -p "$outroot"
+  seconds_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.6f", b - a }'; }
+  cleanup() { rm -rf "$outroot" /dev/shm/kelvra-bench-out; }
+  trap cleanup EXIT
+fi
+prep_seconds=$(python3 -c "print(f'{$EPOCHREALTIME - $t_prep:.0f}')")
+
 # --- Cases -----------------------------------------------------------------
 # case_NAME KIND DEST: one run on payload KIND into the fresh folder DEST
 # below C:\bench-out (Linux: $outroot/DEST).
@@ -192,6 +215,9 @@ case_pack() { "$mediatool" pack "$data/$1" -o "$outroot/$2.pkg"; }
 case_tar-c() { tar -cf "$outroot/$2.tar" -C "$data/$1" .; }
 case_check-stamp() { "$mediatool" check-stamp "$data/stamped.bin"; }
 case_md5sum() { md5sum "$data/stamped.bin"; }
+case_verify() { "$mediatool" verify "$work/verify.pkg"; }
+case_verify-manifest() { "$mediatool" verify "$work/verify.pkg" --manifest "$work/verify.manifest"; }
+case_sha256sum() { sha256sum "$work/verify.pkg"; }
 
 # Deleting many files leaves this disk (ext4 mounted with discard) slow for
 # tens of seconds: creating files then takes up to ten times as long. So
@@ -254,7 +280,7 @@ run_case() {
 verify_output() {
   local section=$1 name=$2 kind=$3 dir=$4
   case "$name" in
-    check-stamp|md5sum|tar-c) return 0 ;;
+    check-stamp|md5sum|tar-c|verify|verify-manifest|sha256sum) return 0 ;;
     pack) cmp -s "$dir.pkg" "$data/$kind.pkg" || fail "mediatool pack wrote another package"; return 0 ;;
   esac
   diff -rq -x Microsoft.VC80.CRT.manifest -x msvcp80.dll -x msvcr80.dll "$dir" "$data/$kind" >"$log/verify.out" 2>&1 \
@@ -275,13 +301,15 @@ rotate() {
 
 mixed_cases="extract ref260 ref64k nsis-store nsis-zlib cp tar-x install extract-mem ref260-mem"
 small_cases="extract ref260 nsis-store nsis-zlib cp tar-x extract-mem ref260-mem"
-tool_cases="pack tar-c check-stamp md5sum"
+tool_cases="pack tar-c verify verify-manifest sha256sum check-stamp md5sum"
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 t_runs=$EPOCHREALTIME
 for round in $(seq 0 "$rounds"); do
   [ "$round" = 0 ] && say "warm-up round" || say "round $round of $rounds"
-  for name in $(rotate "$round" $mixed_cases); do run_case mixed "$name" "$round" mixed; done
-  for name in $(rotate "$round" $small_cases); do run_case small-files "$name" "$round" small-files; done
+  if [ "$tools_only" = 0 ]; then
+    for name in $(rotate "$round" $mixed_cases); do run_case mixed "$name" "$round" mixed; done
+    for name in $(rotate "$round" $small_cases); do run_case small-files "$name" "$round" small-files; done
+  fi
   for name in $(rotate "$round" $tool_cases); do run_case tool "$name" "$round" mixed; done
   clear_outputs
   # Nothing timed follows the last round.
@@ -290,6 +318,8 @@ done
 runs_seconds=$(python3 -c "print(f'{$EPOCHREALTIME - $t_runs:.0f}')")
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
+vmhwm_kb=0
+if [ "$tools_only" = 0 ]; then
 # Peak memory of setup.exe during one more (untimed) installation of the
 # mixed payload, from the kernel's VmHWM of its process.
 say "peak memory of setup.exe"
@@ -309,17 +339,22 @@ kill "$poller" 2>/dev/null || true
 wait "$poller" 2>/dev/null || true
 vmhwm_kb=$(awk '{ if ($2 > m) m = $2 } END { print m + 0 }' "$hwm_file")
 clear_outputs
+fi
 
 # --- Report ----------------------------------------------------------------
 {
   echo "command=bench/run.sh${args_given:+ $args_given}"
   echo "rounds=$rounds"
+  echo "tools_only=$tools_only"
   echo "scale=$scale"
   echo "cores=$(nproc)"
   echo "cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+  echo "cpu_sha=$(grep -qw sha_ni /proc/cpuinfo && echo 1 || echo 0)"
   echo "memory=$(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
-  echo "wine=$(wine --version)"
-  echo "nsis=$(makensis -VERSION) ($nsis_note)"
+  if [ "$tools_only" = 0 ]; then
+    echo "wine=$(wine --version)"
+    echo "nsis=$(makensis -VERSION) ($nsis_note)"
+  fi
   echo "kernel=$(uname -r)"
   echo "filesystem=$(df -T "$drive_c" | awk 'NR == 2 { print $2 }')"
   echo "commit=$(git -C "$top" rev-parse --short HEAD)$(git -C "$top" diff --quiet HEAD -- media install ui app res tools 2>/dev/null || echo ' (with uncommitted changes in the product)')"
@@ -329,14 +364,18 @@ clear_outputs
   echo "build_seconds=$build_seconds"
   echo "prep_seconds=$prep_seconds"
   echo "runs_seconds=$runs_seconds"
-  echo "setup_size=$(stat -c %s "$win32/setup.exe")"
-  echo "nsis_empty_size=$(stat -c %s "$data/nsis-empty.exe")"
+  if [ "$tools_only" = 0 ]; then
+    echo "setup_size=$(stat -c %s "$win32/setup.exe")"
+    echo "nsis_empty_size=$(stat -c %s "$data/nsis-empty.exe")"
+  fi
   for kind in $kinds; do
     echo "files_$kind=$(find "$data/$kind" -type f | wc -l)"
     echo "bytes_$kind=$(find "$data/$kind" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')"
     echo "pkg_size_$kind=$(stat -c %s "$data/$kind.pkg")"
-    echo "nsis_store_size_$kind=$(stat -c %s "$data/nsis-store-$kind.exe")"
-    echo "nsis_zlib_size_$kind=$(stat -c %s "$data/nsis-zlib-$kind.exe")"
+    if [ "$tools_only" = 0 ]; then
+      echo "nsis_store_size_$kind=$(stat -c %s "$data/nsis-store-$kind.exe")"
+      echo "nsis_zlib_size_$kind=$(stat -c %s "$data/nsis-zlib-$kind.exe")"
+    fi
   done
   echo "stamped_size=$(stat -c %s "$data/stamped.bin")"
   echo "vmhwm_kb=$vmhwm_kb"
@@ -345,6 +384,8 @@ clear_outputs
   echo "total_seconds=$(python3 -c "print(f'{$EPOCHREALTIME - $started:.0f}')")"
   echo "size_table=$work/size.md"
 } >"$work/meta.env"
-python3 "$top/bench/size_report.py" "$win32" >"$work/size.md" || : >"$work/size.md"
+if [ "$tools_only" = 0 ]; then
+  python3 "$top/bench/size_report.py" "$win32" >"$work/size.md" || : >"$work/size.md"
+fi
 python3 "$top/bench/report.py" "$results" "$work/meta.env" "$output"
 say "report written to $output"

@@ -113,8 +113,13 @@ bool PackageWalker::NextRecord()
 
 std::size_t PackageWalker::ReadChunk(unsigned char* buffer)
 {
+    return ReadChunk(buffer, kTransferBufferSize);
+}
+
+std::size_t PackageWalker::ReadChunk(unsigned char* buffer, std::size_t capacity)
+{
     if (dataLeft_ == 0 || error_ != PackageError::kNone) return 0;
-    const std::size_t want = dataLeft_ < kTransferBufferSize ? dataLeft_ : kTransferBufferSize;
+    const std::size_t want = dataLeft_ < capacity ? dataLeft_ : capacity;
     const std::size_t got = Take(buffer, want);
     dataLeft_ -= static_cast<std::uint32_t>(got);
     if (got != want) Fail(PackageError::kShortData);

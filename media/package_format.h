@@ -110,6 +110,9 @@ public:
     // after an error; a chunk cut short by the end of the input is handed
     // over and the error set.
     std::size_t ReadChunk(unsigned char* buffer);
+    // The same with a buffer of `capacity` bytes, for tools that read in
+    // large blocks.
+    std::size_t ReadChunk(unsigned char* buffer, std::size_t capacity);
     std::uint32_t DataLeft() const { return dataLeft_; }
 
     PackageError Error() const { return error_; }

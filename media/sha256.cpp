@@ -2,6 +2,11 @@
 
 #include <cstring>
 
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
 namespace {
 
 const std::uint32_t kRound[64] = {
@@ -17,6 +22,106 @@ const std::uint32_t kRound[64] = {
 
 std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
+void PortableBlocks(std::uint32_t* state, const unsigned char* p, std::size_t count)
+{
+    for (; count > 0; --count, p += 64) {
+        std::uint32_t w[64];
+        for (int i = 0; i < 16; ++i)
+            w[i] = static_cast<std::uint32_t>(p[4 * i]) << 24 | static_cast<std::uint32_t>(p[4 * i + 1]) << 16 |
+                   static_cast<std::uint32_t>(p[4 * i + 2]) << 8 | p[4 * i + 3];
+        for (int i = 16; i < 64; ++i) {
+            const std::uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+            const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+            w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+        }
+        std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+        std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+        for (int i = 0; i < 64; ++i) {
+            const std::uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) +
+                                     kRound[i] + w[i];
+            const std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+            h = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
+        }
+        state[0] += a;
+        state[1] += b;
+        state[2] += c;
+        state[3] += d;
+        state[4] += e;
+        state[5] += f;
+        state[6] += g;
+        state[7] += h;
+    }
+}
+
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#define KELVRA_SHA_EXTENSIONS 1
+
+// The SHA extensions keep the state as two registers, ABEF and CDGH, and do
+// two rounds per sha256rnds2; sha256msg1/msg2 extend the message schedule.
+__attribute__((target("sha,sse4.1"))) void ShaExtBlocks(std::uint32_t* state, const unsigned char* p,
+                                                         std::size_t count)
+{
+    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+    __m128i tmp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));          // DCBA
+    __m128i state1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4));   // HGFE
+    tmp = _mm_shuffle_epi32(tmp, 0xB1);                                               // CDAB
+    state1 = _mm_shuffle_epi32(state1, 0x1B);                                         // EFGH
+    __m128i state0 = _mm_alignr_epi8(tmp, state1, 8);                                 // ABEF
+    state1 = _mm_blend_epi16(state1, tmp, 0xF0);                                      // CDGH
+
+    for (; count > 0; --count, p += 64) {
+        const __m128i abefSave = state0, cdghSave = state1;
+        __m128i m[4];
+        for (int i = 0; i < 4; ++i)
+            m[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i)), byteSwap);
+        // 16 groups of four rounds; m[i & 3] holds the schedule words 4i..4i+3.
+        for (int i = 0; i < 16; ++i) {
+            __m128i msg = _mm_add_epi32(m[i & 3], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound + 4 * i)));
+            state1 = _mm_sha256rnds2_epu32(state1, state0, msg);
+            msg = _mm_shuffle_epi32(msg, 0x0E);
+            state0 = _mm_sha256rnds2_epu32(state0, state1, msg);
+            // The next group's words, from the four groups before it.
+            if (i >= 3 && i <= 14) {
+                __m128i& next = m[(i + 1) & 3];
+                next = _mm_add_epi32(next, _mm_alignr_epi8(m[i & 3], m[(i - 1) & 3], 4));
+                next = _mm_sha256msg2_epu32(next, m[i & 3]);
+            }
+            // First half of the group three ahead.
+            if (i >= 1 && i <= 12) m[(i - 1) & 3] = _mm_sha256msg1_epu32(m[(i - 1) & 3], m[i & 3]);
+        }
+        state0 = _mm_add_epi32(state0, abefSave);
+        state1 = _mm_add_epi32(state1, cdghSave);
+    }
+
+    tmp = _mm_shuffle_epi32(state0, 0x1B);        // FEBA
+    state1 = _mm_shuffle_epi32(state1, 0xB1);     // DCHG
+    state0 = _mm_blend_epi16(tmp, state1, 0xF0);  // DCBA
+    state1 = _mm_alignr_epi8(state1, tmp, 8);     // ABEF -> HGFE
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state), state0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), state1);
+}
+
+bool CpuHasShaExtensions()
+{
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    const bool ssse3 = (c & (1u << 9)) != 0, sse41 = (c & (1u << 19)) != 0;
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    return ssse3 && sse41 && (b & (1u << 29)) != 0;
+}
+#else
+bool CpuHasShaExtensions() { return false; }
+#endif
+
+Sha256::Engine g_engine = CpuHasShaExtensions() ? Sha256::Engine::kShaExtensions : Sha256::Engine::kPortable;
+
 } // namespace
 
 Sha256::Sha256()
@@ -26,40 +131,24 @@ Sha256::Sha256()
 {
 }
 
-void Sha256::Block(const unsigned char* p)
+Sha256::Engine Sha256::ActiveEngine() { return g_engine; }
+
+bool Sha256::UseEngine(Engine e)
 {
-    std::uint32_t w[64];
-    for (int i = 0; i < 16; ++i)
-        w[i] = static_cast<std::uint32_t>(p[4 * i]) << 24 | static_cast<std::uint32_t>(p[4 * i + 1]) << 16 |
-               static_cast<std::uint32_t>(p[4 * i + 2]) << 8 | p[4 * i + 3];
-    for (int i = 16; i < 64; ++i) {
-        const std::uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+    if (e == Engine::kShaExtensions && !CpuHasShaExtensions()) return false;
+    g_engine = e;
+    return true;
+}
+
+void Sha256::Blocks(const unsigned char* p, std::size_t count)
+{
+#ifdef KELVRA_SHA_EXTENSIONS
+    if (g_engine == Engine::kShaExtensions) {
+        ShaExtBlocks(state_, p, count);
+        return;
     }
-    std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
-    for (int i = 0; i < 64; ++i) {
-        const std::uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) +
-                                 kRound[i] + w[i];
-        const std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
-    }
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
-    state_[4] += e;
-    state_[5] += f;
-    state_[6] += g;
-    state_[7] += h;
+#endif
+    PortableBlocks(state_, p, count);
 }
 
 void Sha256::Update(const void* data, std::size_t n)
@@ -73,10 +162,12 @@ void Sha256::Update(const void* data, std::size_t n)
         p += take;
         n -= take;
         if (pendingSize_ < 64) return;
-        Block(pending_);
+        Blocks(pending_, 1);
         pendingSize_ = 0;
     }
-    for (; n >= 64; p += 64, n -= 64) Block(p);
+    if (n >= 64) Blocks(p, n / 64);
+    p += n / 64 * 64;
+    n %= 64;
     if (n) std::memcpy(pending_, p, n);
     pendingSize_ = n;
 }

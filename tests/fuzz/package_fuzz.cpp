@@ -106,13 +106,14 @@ Framing WalkByHand(const std::vector<unsigned char>& copy)
 }
 
 // The walker agrees with the framing, hands over each name cut at its first
-// zero, and its first error sticks. Every other record's data is left for
-// NextRecord to read through.
+// zero, and its first error sticks. Records' data is read in transfer-buffer
+// chunks, in the tools' large blocks, or left for NextRecord to read through.
 void FuzzWalker(const std::vector<unsigned char>& copy, const Framing& framing)
 {
     MemorySource source(copy.data(), copy.size());
     PackageWalker walker(source, static_cast<std::uint32_t>(copy.size()));
     unsigned char buffer[kTransferBufferSize];
+    std::vector<unsigned char> block(4096);
     std::uint32_t records = 0;
     while (walker.NextRecord()) {
         const PackageRecord& r = walker.Record();
@@ -120,10 +121,17 @@ void FuzzWalker(const std::vector<unsigned char>& copy, const Framing& framing)
         Check(r.name.find('\0') == std::string::npos && r.rawName.compare(0, r.name.size(), r.name) == 0);
         Check(r.name.size() == r.rawName.size() || r.rawName[r.name.size()] == '\0');
         Check(r.dataSize >= 0 && static_cast<std::uint32_t>(r.dataSize) == walker.DataLeft());
-        if (records % 2 == 0) {
+        if (records % 3 == 0) {
             std::size_t data = 0;
             for (std::size_t got; (got = walker.ReadChunk(buffer)) > 0;) {
                 Check(got <= kTransferBufferSize);
+                data += got;
+            }
+            Check(data == static_cast<std::size_t>(r.dataSize));
+        } else if (records % 3 == 1) {
+            std::size_t data = 0;
+            for (std::size_t got; (got = walker.ReadChunk(block.data(), block.size())) > 0;) {
+                Check(got <= block.size());
                 data += got;
             }
             Check(data == static_cast<std::size_t>(r.dataSize));

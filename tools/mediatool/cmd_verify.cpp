@@ -3,6 +3,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <vector>
 
 #include "media/sha256.h"
 #include "media/name_rules.h"
@@ -16,12 +17,17 @@
 namespace {
 
 const char kCmd[] = "verify";
+// Data is read and hashed in blocks of this size, not in the transfer
+// buffer's 260 bytes: the per-call costs would otherwise dominate.
+constexpr std::size_t kReadBlock = 256 * 1024;
 
 // Checks names, compares with a folder, and hashes for a manifest, in one
 // forward pass.
 class Verifier {
 public:
-    Verifier(unsigned cp, const fs::path* against) : cp_(cp), against_(against) {}
+    // The digests serve only the comparison with a manifest.
+    Verifier(unsigned cp, const fs::path* against, bool hashing)
+        : cp_(cp), against_(against), hashing_(hashing), theirs_(against ? kReadBlock : 0) {}
 
     void Record(const PackageRecord& record, NameError nameError)
     {
@@ -37,9 +43,9 @@ public:
     }
     void Data(const unsigned char* data, std::size_t n)
     {
-        one_.Update(data, n);
+        if (hashing_) one_.Update(data, n);
         if (!counterpart_ || differs_) return;
-        unsigned char theirs[kTransferBufferSize];
+        unsigned char* theirs = theirs_.data();
         const std::size_t got = std::fread(theirs, 1, n, counterpart_.get());
         if (got != n || std::memcmp(theirs, data, n) != 0) {
             std::size_t i = 0;
@@ -51,7 +57,7 @@ public:
     }
     void EndRecord()
     {
-        entries_.push_back({name_, size_, Sha256::Hex(one_.Finish())});
+        entries_.push_back({name_, size_, hashing_ ? Sha256::Hex(one_.Finish()) : std::string()});
         counterpart_ = FileOwner();
     }
 
@@ -97,6 +103,8 @@ private:
 
     unsigned cp_;
     const fs::path* against_;
+    bool hashing_;
+    std::vector<unsigned char> theirs_;
     std::string name_;
     std::uint32_t size_ = 0;
     Sha256 one_;
@@ -110,17 +118,18 @@ private:
 // forward pass per reader, and the package is small next to the disk cache.
 class HashingSource : public ByteSource {
 public:
-    explicit HashingSource(ByteSource& inner) : inner_(inner) {}
+    HashingSource(ByteSource& inner, bool hashing) : inner_(inner), hashing_(hashing) {}
     std::size_t Read(unsigned char* dst, std::size_t n) override
     {
         const std::size_t got = inner_.Read(dst, n);
-        hash_.Update(dst, got);
+        if (hashing_) hash_.Update(dst, got);
         return got;
     }
     Sha256 hash_;
 
 private:
     ByteSource& inner_;
+    bool hashing_;
 };
 
 } // namespace
@@ -195,20 +204,25 @@ int RunVerify(const Args& args)
     if (!f) return Refuse(kCmd, PathText(package), "cannot be opened"), kExitRefused;
     std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
     FileSource file(f.get());
-    HashingSource source(file);
+    HashingSource source(file, haveManifest);
 
-    Verifier verifier(cp, haveAgainst ? &against : nullptr);
+    Verifier verifier(cp, haveAgainst ? &against : nullptr, haveManifest);
     const LeadBytes lb = LeadBytes::ForCodePage(cp);
     PackageWalker walker(source, static_cast<std::uint32_t>(size));
-    unsigned char buffer[kTransferBufferSize];
+    std::vector<unsigned char> buffer(kReadBlock);
+    Progress progress("verifying", size);
     std::uint32_t records = 0;
     while (walker.NextRecord()) {
         verifier.Record(walker.Record(), CheckName(walker.Record().name, lb));
-        for (std::size_t got; (got = walker.ReadChunk(buffer)) > 0;) verifier.Data(buffer, got);
+        for (std::size_t got; (got = walker.ReadChunk(buffer.data(), buffer.size())) > 0;) {
+            verifier.Data(buffer.data(), got);
+            progress.Update(walker.Consumed(), records);
+        }
         if (walker.Error() != PackageError::kNone) break;
         verifier.EndRecord();
         ++records;
     }
+    progress.Finish();
     if (walker.Error() != PackageError::kNone) {
         Refuse(kCmd, PathText(package), DescribeBreak(walker, cp));
         return kExitRefused;

@@ -88,12 +88,16 @@ TEST(PackageWalker, NameEndsAtItsFirstZeroByte)
 
 TEST(PackageWalker, ChunksOf260AndTheRest)
 {
-    // Data of 260, 261 and 520 bytes: 260; 260+1; 260+260.
-    const struct { std::uint32_t size; std::vector<std::size_t> chunks; } cases[] = {
-        {1, {1}}, {259, {259}}, {260, {260}}, {261, {260, 1}}, {520, {260, 260}}, {521, {260, 260, 1}},
+    // Data of 260, 261 and 520 bytes: 260; 260+1; 260+260. Capacity 0: the
+    // transfer buffer's ReadChunk; others: the caller's block size.
+    const struct { std::uint32_t size; std::size_t capacity; std::vector<std::size_t> chunks; } cases[] = {
+        {1, 0, {1}}, {259, 0, {259}}, {260, 0, {260}}, {261, 0, {260, 1}}, {520, 0, {260, 260}},
+        {521, 0, {260, 260, 1}},
+        {521, 4096, {521}}, {4096, 4096, {4096}}, {9000, 4096, {4096, 4096, 808}}, {3, 1, {1, 1, 1}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
+        SCOPED_TRACE(c.capacity);
         std::string bytes = B("\x01\0\0\0" "f", 5);
         bytes += static_cast<char>(c.size & 0xFF);
         bytes += static_cast<char>(c.size >> 8);
@@ -101,14 +105,17 @@ TEST(PackageWalker, ChunksOf260AndTheRest)
         for (std::uint32_t i = 0; i < c.size; ++i) bytes += static_cast<char>(i * 7);
         MemorySource src(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         PackageWalker walker(src, static_cast<std::uint32_t>(bytes.size()));
-        unsigned char buffer[kTransferBufferSize];
+        // One byte more than a chunk may take, which must stay untouched.
+        std::vector<unsigned char> buffer((c.capacity ? c.capacity : kTransferBufferSize) + 1, 0xA5);
         ASSERT_TRUE(walker.NextRecord());
         std::vector<std::size_t> chunks;
         std::string data;
-        for (std::size_t got; (got = walker.ReadChunk(buffer)) > 0;) {
+        for (std::size_t got;
+             (got = c.capacity ? walker.ReadChunk(buffer.data(), c.capacity) : walker.ReadChunk(buffer.data())) > 0;) {
             chunks.push_back(got);
-            data.append(reinterpret_cast<const char*>(buffer), got);
+            data.append(reinterpret_cast<const char*>(buffer.data()), got);
         }
+        EXPECT_EQ(buffer.back(), 0xA5);
         EXPECT_EQ(walker.Error(), PackageError::kNone);
         EXPECT_EQ(chunks, c.chunks);
         EXPECT_EQ(data, bytes.substr(9));
@@ -166,6 +173,16 @@ TEST(PackageWalker, SourceShorterThanAnnouncedSize)
     EXPECT_EQ(walker.ReadChunk(buffer), 2u);
     EXPECT_EQ(walker.Error(), PackageError::kShortData);
     EXPECT_EQ(walker.ReadChunk(buffer), 0u);
+
+    // The same with a block far larger than the record: no wait for bytes
+    // the package cannot hold.
+    MemorySource again(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    PackageWalker large(again, 13);
+    std::vector<unsigned char> block(1 << 16);
+    ASSERT_TRUE(large.NextRecord());
+    EXPECT_EQ(large.ReadChunk(block.data(), block.size()), 2u);
+    EXPECT_EQ(large.Error(), PackageError::kShortData);
+    EXPECT_EQ(large.ReadChunk(block.data(), block.size()), 0u);
 }
 
 TEST(PackageFormat, SizeFitsAndEncoding)
