@@ -167,3 +167,20 @@ TEST_F(VerifyMedium, LonePackage)
 }
 
 } // namespace
+
+namespace {
+
+// A byte code page 936 does not decode shows as "\xFF" in the text, which a
+// name could also hold literally; the hex beside it is exact.
+TEST(ListJson, FormatAndNameBytes)
+{
+    const fs::path pkg = fs::path(::testing::TempDir()) / ("kelvra_json_" + std::to_string(getpid()) + ".pkg");
+    Put(pkg, TwoNames("a\xFF", "a\\xFF"));
+    const ToolRun r = Tool("list --json " + Q(pkg));
+    fs::remove(pkg);
+    EXPECT_TRUE(Has(r.out, "{\n  \"format\": 1,\n  \"package\": ")) << r.out;
+    EXPECT_TRUE(Has(r.out, "\"name\": \"a\\\\xFF\", \"name_hex\": \"61ff\"")) << r.out;
+    EXPECT_TRUE(Has(r.out, "\"name\": \"a\\\\xFF\", \"name_hex\": \"615c784646\"")) << r.out;
+}
+
+} // namespace
