@@ -465,8 +465,12 @@ int RunAssemble(const Args& args)
         ParseSetupDescription(f.get(), lb, d.name, d.title, &refusedName);
         bool refused = false;
         for (const DescriptionFinding& finding : CheckDescription(converted, o.cp)) {
-            if (finding.error) refused = true, std::fprintf(stderr, "mediatool %s: %s\n", kCmd, finding.Describe(o.ini).c_str());
-            else if (!finding.refusedName) warnings.Add(finding.Describe(o.ini), "");   // told below with the name setup uses
+            if (finding.error) {
+                refused = true;
+                std::fprintf(stderr, "mediatool %s: %s\n", kCmd, finding.Describe(o.ini).c_str());
+            } else if (!finding.refusedName) {   // a refused Name is told below, with the name setup uses
+                warnings.Add(finding.Describe(o.ini), "");
+            }
         }
         if (refused) return fail(o.ini, "refused (see above)");
     }

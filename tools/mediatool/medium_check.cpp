@@ -64,10 +64,11 @@ bool ReadFile(const fs::path& p, std::string& bytes, std::string& why)
 class Report {
 public:
     Report(const fs::path& dir, bool strict) : dir_(dir), strict_(strict) {}
-    void Problem(const std::string& what, const std::string& why)
+    void Problem(const std::string& what, const std::string& why) { Problem(what + ": " + why); }
+    void Problem(const std::string& text)
     {
         ++problems_;
-        std::printf("%s: %s\n", what.c_str(), why.c_str());
+        std::printf("%s\n", text.c_str());
     }
     void Warning(const std::string& text)
     {
@@ -162,7 +163,7 @@ void CheckDescriptionFile(Report& r, const fs::path& dir, const std::string& set
     bool any = false;
     for (const DescriptionFinding& f : CheckDescription(bytes, cp)) {
         any = true;
-        if (f.error) ++r.problems_, std::printf("%s\n", f.Describe(r.Path(name)).c_str());
+        if (f.error) r.Problem(f.Describe(r.Path(name)));
         else r.Warning(f.Describe(r.Path(name)));
     }
     if (!any) r.Fine(r.Path(name), "decodes in code page " + std::to_string(cp) + ", Name usable");
