@@ -95,6 +95,11 @@ TEST_F(AssembledMedium, InstallsEndToEnd)
     // Setup's own check accepts the stamp.
     EXPECT_TRUE(CheckFileDigest((medium + "Splash.bmp").c_str())) << "the picture was not stamped";
 
+    // The Windows build's own check of what it laid out: a medium to release.
+    Process verify;
+    ASSERT_TRUE(verify.Start(tool, "verify \"" + r + "\\medium\" --codepage " + std::to_string(::GetACP())));
+    EXPECT_EQ(verify.WaitExit(kToolTimeoutMs), 0u) << "mediatool.exe verify found problems in the medium";
+
     // The installer, from the medium: the description names the default
     // folder, and the whole installation goes through.
     ASSERT_TRUE(setup_.Start(medium + "setup.exe"));

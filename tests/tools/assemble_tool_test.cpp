@@ -170,7 +170,16 @@ TEST_F(AssembleTool, Refusals)
          " --placeholder-runtime", "payload: no such folder (the payload)"},
         {"splash missing", nullptr, " --placeholder-runtime --splash nothere.bmp", "nothere.bmp: no such file (--splash)"},
         {"description not in code page", [](const fs::path& r) { Put(r / "setup.ini", "Name=\xF0\x9F\x98\x80\n"); },
-         " --placeholder-runtime --ini INI", "holds characters that code page 936 cannot write"},
+         " --placeholder-runtime --ini INI", "holds characters that code page 936 cannot write (line 1, column 6)"},
+        {"unwritable character, its line and column", [](const fs::path& r) { Put(r / "setup.ini", "Title=T\nName=ab\xF0\x9F\x98\x80\n"); },
+         " --placeholder-runtime --ini INI", "cannot write (line 2, column 8)"},
+        // Setup would name the install folder and the shortcuts "".
+        {"empty name", [](const fs::path& r) { Put(r / "setup.ini", "Name=\n"); },
+         " --placeholder-runtime --ini INI", "setup.ini:1: Name is empty"},
+        {"empty name is the one setup keeps", [](const fs::path& r) { Put(r / "setup.ini", "Name=A\r\nTitle=T\r\nname = \r\n"); },
+         " --placeholder-runtime --ini INI", "setup.ini:3: Name is empty"},
+        {"strict: an unknown key", [](const fs::path& r) { Put(r / "setup.ini", "Name=A\nNmae=B\n"); },
+         " --placeholder-runtime --strict --ini INI", "--strict: 1 warnings count as errors"},
         {"description with a broken mark", [](const fs::path& r) { Put(r / "setup.ini", "\xEF\xBB\xBFName=\xB1\xEA\n"); },
          " --placeholder-runtime --ini INI", "starts with a UTF-8 byte-order mark but is not UTF-8"},
         {"medium exists", [](const fs::path& r) { Put(r / "medium" / "mine.txt", "keep"); },
@@ -239,8 +248,9 @@ TEST_F(AssembleTool, Warnings)
         {"name cannot name a folder", [](const fs::path& r) { Put(r / "setup.ini", "Name=A/B\n"); },
          "warning: Name \"A/B\": the name contains a backslash or slash; it must be one file name; setup "
          "passes the line over and names the product \"Kelvra\"", nullptr},
-        {"empty name", [](const fs::path& r) { Put(r / "setup.ini", "Name=\n"); },
-         "warning: Name: empty; the default folder is the Program Files folder itself", nullptr},
+        // Only "Name" and "Title" are read, in any case; a comment is no key.
+        {"unknown key", [](const fs::path& r) { Put(r / "setup.ini", "// c\nNAME=A\r\nNmae=B\r\nTiTlE=T\n"); },
+         "setup.ini:3: unknown key \"Nmae\"; setup reads only Name and Title", "setup.ini:2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -51,51 +51,6 @@ std::map<std::string, std::string> Outside(std::map<std::string, std::string> s,
     return s;
 }
 
-// Rewrites DIR/SHA256SUMS with coreutils, over every other file, in byte order.
-int Resum(const fs::path& dir)
-{
-    return RunCommand("cd " + Q(dir) + " && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%P\\0' | "
-                      "LC_ALL=C sort -z | xargs -0 sha256sum > ../sums && mv ../sums SHA256SUMS").status;
-}
-
-// A PE32 image of 1 KiB with one section, written field by field: enough
-// for osslsigncode to sign and for a signature reader to walk.
-std::string SmallPe()
-{
-    std::string pe(0x400, '\0');
-    auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) pe[at + i] = static_cast<char>(v >> (8 * i));
-    };
-    pe[0] = 'M', pe[1] = 'Z';
-    put(0x3C, 0x40, 4);
-    pe.replace(0x40, 4, std::string("PE\0\0", 4));
-    put(0x44, 0x14C, 2);        // i386
-    put(0x46, 1, 2);            // one section
-    put(0x54, 0xE0, 2);         // optional header size
-    put(0x56, 0x0102, 2);       // executable, 32-bit
-    const std::size_t o = 0x58;
-    put(o, 0x10B, 2);           // PE32
-    put(o + 4, 0x200, 4);       // size of code
-    put(o + 16, 0x1000, 4);     // entry point
-    put(o + 20, 0x1000, 4);     // base of code
-    put(o + 28, 0x400000, 4);   // image base
-    put(o + 32, 0x1000, 4);     // section alignment
-    put(o + 36, 0x200, 4);      // file alignment
-    put(o + 40, 4, 2);          // OS version 4.0
-    put(o + 48, 4, 2);          // subsystem version 4.0
-    put(o + 56, 0x2000, 4);     // size of image
-    put(o + 60, 0x200, 4);      // size of headers
-    put(o + 68, 2, 2);          // GUI subsystem
-    put(o + 72, 0x100000, 4), put(o + 76, 0x1000, 4), put(o + 80, 0x100000, 4), put(o + 84, 0x1000, 4);
-    put(o + 92, 16, 4);         // data directories
-    const std::size_t sec = o + 0xE0;
-    pe.replace(sec, 5, ".text");
-    put(sec + 8, 0x200, 4), put(sec + 12, 0x1000, 4), put(sec + 16, 0x200, 4), put(sec + 20, 0x200, 4);
-    put(sec + 36, 0x60000020, 4);   // code, execute, read
-    pe[0x200] = '\xC3';             // ret
-    return pe;
-}
-
 class MediumOut : public ::testing::Test {
 protected:
     void SetUp() override

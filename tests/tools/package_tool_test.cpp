@@ -93,7 +93,9 @@ TEST_F(PackageTool, RoundTrip)
     const ToolRun json = Tool("list --json " + Q(pkg));
     EXPECT_EQ(json.status, 0);
     EXPECT_NE(json.out.find("\"complete\": true"), std::string::npos) << json.out;
-    EXPECT_NE(json.out.find(u8"{\"offset\": 0, \"size\": 3, \"name\": \"bin\\\\Kelvra.exe\"}"), std::string::npos)
+    EXPECT_NE(json.out.find(u8"{\"offset\": 0, \"size\": 3, \"name\": \"bin\\\\Kelvra.exe\", "
+                            "\"name_hex\": \"62696e5c4b656c7672612e657865\"}"),
+              std::string::npos)
         << json.out;
 
     const ToolRun verify = Tool("verify " + Q(pkg) + " --against " + Q(t) + " --manifest " + Q(manifest));

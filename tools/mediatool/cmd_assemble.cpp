@@ -15,6 +15,7 @@
 #include "tools/mediatool/cmd_package.h"
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"
+#include "tools/mediatool/description_check.h"
 #include "tools/mediatool/host_file.h"
 #include "tools/mediatool/medium_writer.h"
 #include "tools/mediatool/signing.h"
@@ -54,7 +55,7 @@ const unsigned char kUtf8Bom[] = {0xEF, 0xBB, 0xBF};
 
 struct Options {
     std::string payload, setup, out, ini, splash, icon, runtime;
-    bool placeholderRuntime = false, replace = false, skipEmptyDirs = false;
+    bool placeholderRuntime = false, replace = false, skipEmptyDirs = false, strict = false;
     unsigned cp = kDefaultCodePage;
     std::string cpText = std::to_string(kDefaultCodePage);
     signing::Options sign;
@@ -118,7 +119,8 @@ public:
     void Add(const std::string& what, const std::string& why)
     {
         if (count_++ < kMaxListedWarnings)
-            std::fprintf(stderr, "mediatool assemble: warning: %s: %s\n", what.c_str(), why.c_str());
+            std::fprintf(stderr, "mediatool assemble: warning: %s%s%s\n", what.c_str(), why.empty() ? "" : ": ",
+                         why.c_str());
     }
     void Finish() const
     {
@@ -154,8 +156,10 @@ bool ConvertDescription(const std::string& in, unsigned cp, std::string& out, st
         encoding = "taken as code page " + std::to_string(cp) + " (not UTF-8)";
         return true;
     }
-    if (!LevelToCodePage(fs::u8path(text), cp, out)) {
-        why = "holds characters that code page " + std::to_string(cp) + " cannot write";
+    std::size_t line = 0, column = 0;
+    if (FindUnwritable(text, cp, line, column) || !LevelToCodePage(fs::u8path(text), cp, out)) {
+        why = "holds characters that code page " + std::to_string(cp) + " cannot write (line " +
+              std::to_string(line) + ", column " + std::to_string(column) + ")";
         return false;
     }
     encoding = "UTF-8 converted to code page " + std::to_string(cp);
@@ -251,6 +255,7 @@ bool ParseOptions(const Args& args, Options& o, int& status)
         else if (a == "--placeholder-runtime") o.placeholderRuntime = true;
         else if (a == "--replace") o.replace = true;
         else if (a == "--skip-empty-dirs") o.skipEmptyDirs = true;
+        else if (a == "--strict") o.strict = true;
         else if (a == "--sign") ok = value(i, o.sign.certificate);
         else if (a == "--sign-password-file") ok = value(i, o.sign.passwordFile);
         else if (a == "--timestamp-url") ok = value(i, o.sign.timestampUrl);
@@ -359,7 +364,7 @@ void HelpAssemble()
         "usage: mediatool assemble --payload DIR --setup SETUP.EXE --out MEDIUM\n"
         "                          [--ini FILE] [--splash BMP] [--icon ICO]\n"
         "                          [--runtime DIR | --placeholder-runtime]\n"
-        "                          [--codepage N] [--replace] [--skip-empty-dirs]\n"
+        "                          [--codepage N] [--replace] [--skip-empty-dirs] [--strict]\n"
         "                          [--sign CERT.p12 [--sign-password-file FILE]\n"
         "                           [--timestamp-url URL] [--sign-time SECONDS]]\n\n"
         "Lays out a complete installation medium in the folder MEDIUM:\n\n"
@@ -380,6 +385,7 @@ void HelpAssemble()
         "                     the files above are replaced or removed; everything else\n"
         "                     in the folder stays and is listed\n"
         "  --skip-empty-dirs  leave empty payload folders out instead of refusing\n"
+        "  --strict           refuse on any warning, writing nothing (for CI)\n"
         "  --sign CERT.p12    sign the medium's setup program (Authenticode, SHA-256) with\n"
         "                     osslsigncode before the checksums are taken; mediatool.exe\n"
         "                     cannot sign (use signtool before assembling)\n"
@@ -397,11 +403,13 @@ void HelpAssemble()
         "input.\n\n"
         "Refused, with nothing written: a missing runtime file, a payload that 'pack'\n"
         "refuses, a payload without %s at its top level (the shortcuts start it),\n"
-        "a description file the code page cannot hold, an output folder that touches an\n"
+        "a description file the code page cannot hold (its line and column) or with an\n"
+        "empty Name (setup would name the folder and shortcuts \"\"), an output folder that touches an\n"
         "input, a certificate or password osslsigncode cannot use.\n"
         "Warned: target paths longer than 259 characters under the default folder of\n"
         "32-bit and 64-bit Windows (C:\\Program Files\\<Name>\\, C:\\Program Files (x86)\\<Name>\\),\n"
-        "payload files that setup's side files replace, a Name that cannot name a folder.\n\n"
+        "payload files that setup's side files replace, a Name that cannot name a folder,\n"
+        "description lines setup ignores (unknown keys such as Nmae=), with their line.\n\n"
         "Exit status: 0 assembled (perhaps with warnings), 1 refused, 2 usage error\n"
         "(also --sign on Windows); interrupted: the signal's own status.\n",
         kPackageName, kSplashName, kIconName, runtime.front(), NameList(dlls, ", ").c_str(), medium::kChecksumsName,
@@ -454,13 +462,19 @@ int RunAssemble(const Args& args)
         const fs::path iniPath = writer.Staged(iniName);
         if (!WriteAll(iniPath, converted)) return fail(PathText(iniPath), "cannot be written");
         FileOwner f(OpenFile(iniPath, "rb"));
-        if (ParseSetupDescription(f.get(), lb, d.name, d.title, &refusedName) == SetupDescriptionEnd::kLineTooLong)
-            warnings.Add(o.ini, "a line is longer than 4095 characters; setup stops reading there");
+        ParseSetupDescription(f.get(), lb, d.name, d.title, &refusedName);
+        bool refused = false;
+        for (const DescriptionFinding& finding : CheckDescription(converted, o.cp)) {
+            if (finding.error) {
+                refused = true;
+                std::fprintf(stderr, "mediatool %s: %s\n", kCmd, finding.Describe(o.ini).c_str());
+            } else if (!finding.refusedName) {   // a refused Name is told below, with the name setup uses
+                warnings.Add(finding.Describe(o.ini), "");
+            }
+        }
+        if (refused) return fail(o.ini, "refused (see above)");
     }
     const std::string shownName = DisplayName(d.name, o.cp);
-    if (d.name.empty())
-        warnings.Add("Name", "empty; the default folder is the Program Files folder itself and the "
-                             "shortcuts are named '.lnk'");
     if (!refusedName.empty())
         warnings.Add("Name \"" + DisplayName(refusedName, o.cp) + "\"",
                      std::string(DescribeNameError(CheckFileNameComponent(refusedName, lb))) +
@@ -558,6 +572,10 @@ int RunAssemble(const Args& args)
         }
     }
 
+    if (o.strict && warnings.Count()) {
+        warnings.Finish();
+        return fail("--strict", std::to_string(warnings.Count()) + " warnings count as errors");
+    }
     // Into place, on the device.
     if (!writer.Commit(refusal)) return fail(refusal.what, refusal.why);
     warnings.Finish();

@@ -12,6 +12,8 @@
 namespace {
 
 const char kCmd[] = "list";
+// Raised when a field changes meaning or goes; new fields keep it.
+const unsigned kJsonFormat = 1;
 
 class Lister {
 public:
@@ -24,8 +26,9 @@ public:
         if (nameError != NameError::kNone) ++refused_;
         const std::string name = DisplayName(record.name, cp_);
         if (json_) {
-            std::printf("%s\n    {\"offset\": %u, \"size\": %u, \"name\": %s", records_ > 1 ? "," : "",
-                        record.offset, size, JsonString(name).c_str());
+            std::printf("%s\n    {\"offset\": %u, \"size\": %u, \"name\": %s, \"name_hex\": \"%s\"",
+                        records_ > 1 ? "," : "", record.offset, size, JsonString(name).c_str(),
+                        HexBytes(record.name).c_str());
             if (nameError != NameError::kNone)
                 std::printf(", \"refused\": %s", JsonString(DescribeNameError(nameError)).c_str());
             std::printf("}");
@@ -55,8 +58,9 @@ void HelpList()
         "page for display), then the totals. A broken package is listed up to the\n"
         "break and then reported with the offset; names that setup would refuse are\n"
         "marked.\n\n"
-        "  --json          one JSON object: records, totals, whether the package is\n"
-        "                  whole, and where it breaks\n"
+        "  --json          one JSON object: records (each name also as its bytes in\n"
+        "                  hex), totals, whether the package is whole, and where it\n"
+        "                  breaks; its fields are described in docs/mediatool-json.md\n"
         "  --codepage N    the code page of the names (default 936)\n\n"
         "Exit status: 0 listed and sound, 1 broken package or refused names,\n"
         "2 usage error.\n");
@@ -93,8 +97,8 @@ int RunList(const Args& args)
     FileSource source(f.get());
 
     if (json)
-        std::printf("{\n  \"package\": %s,\n  \"codepage\": %u,\n  \"size\": %llu,\n  \"records\": [",
-                    JsonString(PathText(package)).c_str(), cp, static_cast<unsigned long long>(size));
+        std::printf("{\n  \"format\": %u,\n  \"package\": %s,\n  \"codepage\": %u,\n  \"size\": %llu,\n  \"records\": [",
+                    kJsonFormat, JsonString(PathText(package)).c_str(), cp, static_cast<unsigned long long>(size));
     else
         std::printf("%10s  %10s  %s\n", "offset", "size", "name");
     Lister lister(json, cp);

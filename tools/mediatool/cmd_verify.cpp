@@ -12,6 +12,7 @@
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"
 #include "tools/mediatool/manifest.h"
+#include "tools/mediatool/medium_check.h"
 #include "tools/mediatool/package_file.h"
 
 namespace {
@@ -27,7 +28,8 @@ class Verifier {
 public:
     // The digests serve only the comparison with a manifest.
     Verifier(unsigned cp, const fs::path* against, bool hashing)
-        : cp_(cp), against_(against), hashing_(hashing), theirs_(against ? kReadBlock : 0) {}
+        : cp_(cp), against_(against), hashing_(hashing), theirs_(against ? kReadBlock : 0),
+          collisions_(LeadBytes::ForCodePage(cp)) {}
 
     void Record(const PackageRecord& record, NameError nameError)
     {
@@ -37,6 +39,9 @@ public:
         if (nameError != NameError::kNone)
             Problem("record at offset " + std::to_string(record.offset) + " (" + name_ +
                     "): " + DescribeNameError(nameError));
+        std::string earlier;
+        if (!collisions_.Add(record.name, earlier))
+            Problem(DisplayName(earlier, cp_) + " and " + name_ + " are equal but for case; Windows keeps one file");
         if (!seen_.insert(record.name).second)
             std::printf("note: %s appears more than once; the later record wins\n", name_.c_str());
         if (against_) OpenCounterpart(record.name);
@@ -109,6 +114,7 @@ private:
     std::uint32_t size_ = 0;
     Sha256 one_;
     std::set<std::string> seen_;
+    CaseCollisions collisions_;
     FileOwner counterpart_;
     bool differs_ = false;
     std::uint64_t compared_ = 0;
@@ -137,9 +143,19 @@ private:
 void HelpVerify()
 {
     std::printf(
-        "usage: mediatool verify PACKAGE [--against DIR] [--manifest FILE] [--codepage N]\n\n"
-        "Checks the package end to end: every record whole, the last one ending\n"
-        "exactly at the end of the file, every name one that setup accepts.\n\n"
+        "usage: mediatool verify PACKAGE [--against DIR] [--manifest FILE] [--codepage N]\n"
+        "       mediatool verify MEDIUM_DIR [--codepage N] [--strict]\n\n"
+        "Checks the package end to end: records laid out whole, the last one ending\n"
+        "exactly at the end of the file, every name one that setup accepts, no two\n"
+        "names equal but for case (Windows keeps one of them), not empty. A lone\n"
+        "package carries no checksum, so it can only be checked for its structure: a\n"
+        "changed byte inside a record's data shows only with --against or --manifest,\n"
+        "or when its medium is verified.\n\n"
+        "A folder is checked as a whole medium: SHA256SUMS, every required file\n"
+        "present, the setup program a 32-bit Windows GUI program and its signature,\n"
+        "the package as above, the description file (decodes in the code page, a\n"
+        "Name setup can use, no unknown keys), the splash picture's stamp, and no\n"
+        "placeholder runtime files (not for release). Every problem is listed.\n\n"
         "  --against DIR    also compare every record byte for byte with the file of\n"
         "                   the same name below DIR, and name files in DIR that no\n"
         "                   record holds\n"
@@ -148,14 +164,17 @@ void HelpVerify()
         "                   whole package's size and digest (a copy cut off at a record\n"
         "                   boundary shows only here)\n"
         "  --codepage N     the code page of the names (default 936; with --manifest,\n"
-        "                   the manifest's)\n\n"
-        "Exit status: 0 verified, 1 differences or a broken package, 2 usage error.\n");
+        "                   the manifest's)\n"
+        "  --strict         with a medium: warnings (such as unknown keys in the\n"
+        "                   description file) count as problems\n\n"
+        "Exit status: 0 verified, 1 differences, a broken package or a medium with\n"
+        "problems, 2 usage error.\n");
 }
 
 int RunVerify(const Args& args)
 {
     fs::path package, against, manifestPath;
-    bool havePackage = false, haveAgainst = false, haveManifest = false, haveCodePage = false;
+    bool havePackage = false, haveAgainst = false, haveManifest = false, haveCodePage = false, strict = false;
     unsigned cp = kDefaultCodePage;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -171,6 +190,8 @@ int RunVerify(const Args& args)
         } else if (a == "--codepage") {
             if (!TakeCodePage(kCmd, args, i, cp)) return kExitUsage;
             haveCodePage = true;
+        } else if (a == "--strict") {
+            strict = true;
         } else if (!a.empty() && a[0] == '-') {
             return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
         } else if (!havePackage) {
@@ -181,6 +202,14 @@ int RunVerify(const Args& args)
         }
     }
     if (!havePackage) return UsageError(kCmd, "no package named"), kExitUsage;
+    std::error_code ec;
+    if (fs::is_directory(package, ec)) {
+        if (haveAgainst || haveManifest)
+            return UsageError(kCmd, "--against and --manifest take a package, not a medium folder"), kExitUsage;
+        PrepareConsole();
+        return VerifyMedium(package, cp, strict);
+    }
+    if (strict) return UsageError(kCmd, "--strict takes a medium folder"), kExitUsage;
     PrepareConsole();
 
     Manifest manifest;
@@ -194,12 +223,12 @@ int RunVerify(const Args& args)
                    kExitRefused;
         cp = manifest.codePage;
     }
-    std::error_code ec;
     if (haveAgainst && !fs::is_directory(against, ec))
         return Refuse(kCmd, PathText(against), "no such folder"), kExitRefused;
 
     std::uint64_t size = 0;
     if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
+    if (size == 0) return Refuse(kCmd, PathText(package), "empty: no records, setup would install nothing"), kExitRefused;
     FileOwner f(OpenFile(package, "rb"));
     if (!f) return Refuse(kCmd, PathText(package), "cannot be opened"), kExitRefused;
     std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);

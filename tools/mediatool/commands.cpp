@@ -16,7 +16,7 @@ const std::vector<Command>& Commands()
         {"pack", packSynopsis.c_str(), RunPack, HelpPack},
         {"list", "list the records of a setup package", RunList, HelpList},
         {"unpack", "extract a setup package into a folder as setup would", RunUnpack, HelpUnpack},
-        {"verify", "check a setup package whole, against a folder or a manifest", RunVerify, HelpVerify},
+        {"verify", "check a whole medium, or a package against a folder or a manifest", RunVerify, HelpVerify},
         {"stamp", "write the digest stamp setup needs to show a splash picture", RunStamp, HelpStamp},
         {"check-stamp", "tell whether setup accepts a file's digest stamp", RunCheckStamp, HelpCheckStamp},
         {"assemble", "lay out a complete installation medium from a payload folder", RunAssemble, HelpAssemble},

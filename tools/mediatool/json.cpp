@@ -24,3 +24,14 @@ std::string JsonString(const std::string& utf8)
     }
     return s + "\"";
 }
+
+std::string HexBytes(const std::string& bytes)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string s;
+    for (unsigned char c : bytes) {
+        s += kDigits[c >> 4];
+        s += kDigits[c & 15];
+    }
+    return s;
+}
