@@ -8,7 +8,7 @@ bool CheckPackageFile(const char* command, const fs::path& p, std::uint64_t& siz
 {
     std::error_code ec;
     if (!fs::exists(p, ec)) {
-        Refuse(command, PathText(p), "no such file");
+        Refuse(command, PathText(p), ec ? "cannot be reached: " + ec.message() : std::string("no such file"));
         return false;
     }
     if (!fs::is_regular_file(p, ec)) {
