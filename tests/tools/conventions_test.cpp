@@ -3,6 +3,7 @@
 // name the path and the system's reason.
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 
@@ -160,6 +161,40 @@ TEST_F(Conventions, UnreadableSubfolderIsNamedWithTheReason)
     const ToolRun r = RunCommand("cd " + Q(root_) + " && " + as + "'" + MEDIATOOL_PATH + "' pack pl -o -");
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("pl/data: cannot be read: Permission denied"), std::string::npos) << r.out;
+}
+
+} // namespace
+
+namespace {
+
+// Every option a command's help names is in the man page and is offered by
+// the bash completion for that command.
+TEST(Documentation, ManPageAndCompletionKnowEveryOption)
+{
+    const std::string man = Get(fs::path(KELVRA_SOURCE_DIR) / "docs" / "mediatool.1");
+    const std::string completion = fs::path(KELVRA_SOURCE_DIR) / "scripts" / "mediatool-completion.bash";
+    ASSERT_FALSE(man.empty());
+    for (const char* command : {"pack", "list", "unpack", "verify", "stamp", "check-stamp", "assemble"}) {
+        const ToolRun help = Tool(std::string("help ") + command);
+        ASSERT_EQ(help.status, 0) << command;
+        const ToolRun offered = RunCommand("bash -c 'source " + Q(completion) + "; COMP_WORDS=(mediatool " +
+                                           command + " --); COMP_CWORD=2; _mediatool; echo \" ${COMPREPLY[*]} \"'");
+        std::size_t options = 0;
+        for (std::size_t p = help.out.find("--"); p != std::string::npos; p = help.out.find("--", p + 2)) {
+            std::size_t e = p + 2;
+            while (e < help.out.size() && (std::isalpha(static_cast<unsigned char>(help.out[e])) || help.out[e] == '-'))
+                ++e;
+            const std::string option = help.out.substr(p, e - p);
+            if (option.size() < 3) continue;
+            ++options;
+            std::string roff;
+            for (char c : option) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+            EXPECT_NE(man.find(roff), std::string::npos) << command << " " << option << " is not in the man page";
+            EXPECT_NE(offered.out.find(" " + option + " "), std::string::npos)
+                << command << " " << option << " is not completed:" << offered.out;
+        }
+        EXPECT_GT(options, 0u) << command;
+    }
 }
 
 } // namespace
