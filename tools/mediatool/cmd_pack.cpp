@@ -210,8 +210,8 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
         Entry e;
         e.path = path;
         std::string why;
-        if (!FileSize(path, e.size)) {
-            refusals.push_back({PathText(path), "cannot read its size"});
+        if (!FileSize(path, e.size, why)) {
+            refusals.push_back({PathText(path), why});
             continue;
         }
         if (!EncodeName(relative, cp, lb, e.name, why)) {

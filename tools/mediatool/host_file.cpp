@@ -25,9 +25,18 @@ std::size_t FileSource::Read(unsigned char* dst, std::size_t n)
 
 bool FileSize(const fs::path& p, std::uint64_t& size)
 {
+    std::string why;
+    return FileSize(p, size, why);
+}
+
+bool FileSize(const fs::path& p, std::uint64_t& size, std::string& why)
+{
     std::error_code ec;
     const auto s = fs::file_size(p, ec);
-    if (ec) return false;
+    if (ec) {
+        why = "cannot read its size: " + ec.message();
+        return false;
+    }
     size = static_cast<std::uint64_t>(s);
     return true;
 }

@@ -35,7 +35,8 @@ bool IsFolder(const fs::path& p, std::string& why);
 // Standard output carries bytes as they are (no text translation on Windows).
 void SetBinaryStdout();
 
-// The size of a file, or false.
+// The size of a file, or false (with the system's reason in `why`).
 bool FileSize(const fs::path& p, std::uint64_t& size);
+bool FileSize(const fs::path& p, std::uint64_t& size, std::string& why);
 
 #endif

@@ -15,8 +15,9 @@ bool CheckPackageFile(const char* command, const fs::path& p, std::uint64_t& siz
         Refuse(command, PathText(p), "not a regular file");
         return false;
     }
-    if (!FileSize(p, size)) {
-        Refuse(command, PathText(p), "cannot read its size");
+    std::string why;
+    if (!FileSize(p, size, why)) {
+        Refuse(command, PathText(p), why);
         return false;
     }
     if (!PackageSizeFits(size)) {
