@@ -1,6 +1,7 @@
 #include "tools/mediatool/console.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -67,7 +68,13 @@ std::vector<std::string> ProgramArguments(int argc, char** argv)
 void PrepareConsole()
 {
 #ifdef _WIN32
-    if (KELVRA_ISATTY(KELVRA_FILENO(stdout))) SetConsoleOutputCP(CP_UTF8);
+    // Messages on standard error show on the same console. The console
+    // outlives the tool, so its code page is given back at exit.
+    static UINT previous = 0;
+    if (previous || !(KELVRA_ISATTY(KELVRA_FILENO(stdout)) || KELVRA_ISATTY(KELVRA_FILENO(stderr)))) return;
+    previous = GetConsoleOutputCP();
+    if (!previous || !SetConsoleOutputCP(CP_UTF8)) return;
+    std::atexit([] { SetConsoleOutputCP(previous); });
 #endif
 }
 

@@ -42,6 +42,7 @@ const Command* Find(const std::string& name)
 int main(int argc, char** argv)
 {
     const Args all = ProgramArguments(argc, argv);
+    PrepareConsole();
     if (all.size() < 2) {
         PrintOverview(stderr);
         return kExitUsage;
