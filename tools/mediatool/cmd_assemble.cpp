@@ -18,6 +18,7 @@
 #include "tools/mediatool/description_check.h"
 #include "tools/mediatool/host_file.h"
 #include "tools/mediatool/medium_writer.h"
+#include "tools/mediatool/options.h"
 #include "tools/mediatool/signing.h"
 
 namespace {
@@ -234,52 +235,50 @@ bool CheckSignOptions(signing::Options& sign)
 bool ParseOptions(const Args& args, Options& o, int& status)
 {
     status = kExitUsage;
-    auto value = [&](std::size_t& i, std::string& into) {
-        if (i + 1 >= args.size() || args[i + 1].empty()) {
-            UsageError(kCmd, args[i] + " needs a value");
+    for (const std::string& a : args) {
+        const std::string name = a.substr(0, a.find('='));
+        if (name == "--sign-password" || name == "--password") {
+            UsageError(kCmd, name + ": a password is never taken from the command line, where other users can "
+                                    "read it; use --sign-password-file FILE or " + signing::kPasswordVariable);
             return false;
         }
-        into = args[++i];
-        return true;
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        bool ok = true;
-        if (a == "--payload") ok = value(i, o.payload);
-        else if (a == "--setup") ok = value(i, o.setup);
-        else if (a == "--out" || a == "-o") ok = value(i, o.out);
-        else if (a == "--ini") ok = value(i, o.ini);
-        else if (a == "--splash") ok = value(i, o.splash);
-        else if (a == "--icon") ok = value(i, o.icon);
-        else if (a == "--runtime") ok = value(i, o.runtime);
-        else if (a == "--placeholder-runtime") o.placeholderRuntime = true;
-        else if (a == "--replace") o.replace = true;
-        else if (a == "--skip-empty-dirs") o.skipEmptyDirs = true;
-        else if (a == "--strict") o.strict = true;
-        else if (a == "--sign") ok = value(i, o.sign.certificate);
-        else if (a == "--sign-password-file") ok = value(i, o.sign.passwordFile);
-        else if (a == "--timestamp-url") ok = value(i, o.sign.timestampUrl);
-        else if (a == "--sign-time") ok = value(i, o.sign.time);
-        else if (a == "--sign-password" || a == "--password") {
-            UsageError(kCmd, a + ": a password is never taken from the command line, where other users can read "
-                                 "it; use --sign-password-file FILE or " + signing::kPasswordVariable);
-            return false;
-        }
-        else if (a == "--codepage") {
-            ok = value(i, o.cpText);
-            if (ok && !ParseCodePage(o.cpText, o.cp)) {
-                UsageError(kCmd, std::string("--codepage takes one of ") + SupportedCodePages());
-                return false;
-            }
-        } else {
-            UsageError(kCmd, "unexpected argument '" + a + "'");
-            return false;
-        }
-        if (!ok) return false;
     }
+    ParsedArgs parsed;
+    // --out is the older spelling of -o/--output; scripts use it.
+    if (!ParseCommandLine(kCmd, args,
+                          {{"payload", 0, true}, {"setup", 0, true}, {"output", 'o', true}, {"out", 0, true},
+                           {"ini", 0, true}, {"splash", 0, true}, {"icon", 0, true}, {"runtime", 0, true},
+                           {"placeholder-runtime", 0, false}, {"replace", 0, false}, {"skip-empty-dirs", 0, false},
+                           {"strict", 0, false}, {"sign", 0, true}, {"sign-password-file", 0, true},
+                           {"timestamp-url", 0, true}, {"sign-time", 0, true}, {"codepage", 0, true}},
+                          parsed))
+        return false;
+    if (!parsed.operands.empty()) return UsageError(kCmd, "unexpected argument '" + parsed.operands[0] + "'"), false;
+    for (const auto& [a, value] : parsed.options) {
+        if (a == "payload") o.payload = value;
+        else if (a == "setup") o.setup = value;
+        else if (a == "output" || a == "out") o.out = value;
+        else if (a == "ini") o.ini = value;
+        else if (a == "splash") o.splash = value;
+        else if (a == "icon") o.icon = value;
+        else if (a == "runtime") o.runtime = value;
+        else if (a == "placeholder-runtime") o.placeholderRuntime = true;
+        else if (a == "replace") o.replace = true;
+        else if (a == "skip-empty-dirs") o.skipEmptyDirs = true;
+        else if (a == "strict") o.strict = true;
+        else if (a == "sign") o.sign.certificate = value;
+        else if (a == "sign-password-file") o.sign.passwordFile = value;
+        else if (a == "timestamp-url") o.sign.timestampUrl = value;
+        else if (a == "sign-time") o.sign.time = value;
+        else if (a == "codepage") {
+            o.cpText = value;
+            if (!TakeCodePage(kCmd, value, o.cp)) return false;
+        }
+    }
+    if (o.out == "-") return UsageError(kCmd, "a medium is a folder; '-' cannot stand for it"), false;
     if (o.payload.empty()) return UsageError(kCmd, "no payload folder (--payload DIR)"), false;
     if (o.setup.empty()) return UsageError(kCmd, "no setup program (--setup SETUP.EXE)"), false;
-    if (o.out.empty()) return UsageError(kCmd, "no medium folder (--out MEDIUM)"), false;
+    if (o.out.empty()) return UsageError(kCmd, "no medium folder (-o MEDIUM)"), false;
     if (!o.runtime.empty() && o.placeholderRuntime)
         return UsageError(kCmd, "--runtime and --placeholder-runtime exclude each other"), false;
     return CheckSignOptions(o.sign);
@@ -303,10 +302,11 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
         if (!f || std::fread(mz, 1, 2, f.get()) != 2 || mz[0] != 'M' || mz[1] != 'Z')
             refuse(o.setup, "not a Windows program (no MZ header)");
     }
-    if (!o.ini.empty() && DescriptionFileName(setup.filename().string()).empty())
+    if (!o.ini.empty() && DescriptionFileName(PathText(setup.filename())).empty())
         refuse(o.setup, "the program's name has no '.', so the name of its setup description file would "
                         "depend on the folder the medium is copied to; name it like setup.exe");
-    if (!fs::is_directory(ArgPath(o.payload), ec)) refuse(o.payload, "no such folder (the payload)");
+    std::string notFolder;
+    if (!IsFolder(ArgPath(o.payload), notFolder)) refuse(o.payload, notFolder + " (the payload)");
     if (!o.ini.empty() && !fs::is_regular_file(ArgPath(o.ini), ec)) refuse(o.ini, "no such file (--ini)");
     if (!o.splash.empty() && !fs::is_regular_file(ArgPath(o.splash), ec))
         refuse(o.splash, "no such file (--splash)");
@@ -323,7 +323,7 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
             if (!fs::is_regular_file(found, ec)) {
                 found.clear();
                 for (const auto& e : fs::directory_iterator(dir, ec))
-                    if (e.is_regular_file(ec) && Lower(e.path().filename().string()) == Lower(name)) found = e.path();
+                    if (e.is_regular_file(ec) && Lower(PathText(e.path().filename())) == Lower(name)) found = e.path();
             }
             if (found.empty())
                 refuse(Join(o.runtime, name), "missing; setup stops with 'cannot copy file' without it");
@@ -361,7 +361,7 @@ void HelpAssemble()
     const std::vector<const char*> runtime = RuntimeFiles();
     const std::vector<const char*> dlls(runtime.begin() + 1, runtime.end());
     std::printf(
-        "usage: mediatool assemble --payload DIR --setup SETUP.EXE --out MEDIUM\n"
+        "usage: mediatool assemble --payload DIR --setup SETUP.EXE -o MEDIUM\n"
         "                          [--ini FILE] [--splash BMP] [--icon ICO]\n"
         "                          [--runtime DIR | --placeholder-runtime]\n"
         "                          [--codepage N] [--replace] [--skip-empty-dirs] [--strict]\n"
@@ -380,6 +380,7 @@ void HelpAssemble()
         "                               instead, for demonstrations only\n"
         "  %-29sthe SHA-256 of every file above, as 'sha256sum -c'\n"
         "                               reads it (names in UTF-8)\n\n"
+        "  -o, --output MEDIUM  the medium's folder (--out MEDIUM is the older spelling)\n"
         "  --codepage N       the installer's ANSI code page (default 936; also %s)\n"
         "  --replace          replace the medium in MEDIUM (a folder with Setup.pkg): only\n"
         "                     the files above are replaced or removed; everything else\n"
@@ -396,7 +397,8 @@ void HelpAssemble()
         "                     from run to run)\n"
         "  --sign-time SECONDS  the signing time, seconds since 1970 (default:\n"
         "                     SOURCE_DATE_EPOCH when set), so that a signed medium is\n"
-        "                     reproducible\n\n"
+        "                     reproducible\n"
+        "  -q, --quiet        no progress and no summary (warnings and refusals still show)\n\n"
         "The files are staged in a hidden folder inside MEDIUM (so a USB stick's root and\n"
         "'.' work), flushed to the device and put in place one by one; an interrupted run\n"
         "(Ctrl-C, SIGTERM) removes the staging. MEDIUM may not lie inside, or hold, any\n"
@@ -435,7 +437,7 @@ int RunAssemble(const Args& args)
     // end: a refused medium never lies under the real names.
     const fs::path out = ArgPath(o.out);
     const fs::path setup = ArgPath(o.setup);
-    const std::string setupName = setup.filename().string();
+    const std::string setupName = PathText(setup.filename());
     MediumWriter writer(out, MediumFileNames(PathText(setup.filename()), DescriptionFileName(setupName)));
     MediumRefusal refusal;
     if (!writer.Begin(refusal)) {
@@ -579,6 +581,7 @@ int RunAssemble(const Args& args)
     // Into place, on the device.
     if (!writer.Commit(refusal)) return fail(refusal.what, refusal.why);
     warnings.Finish();
+    if (Quiet()) return kExitOk;
 
     // The summary, with the digests a published medium can be checked against.
     std::printf("medium %s (code page %u):\n", PathText(out).c_str(), o.cp);

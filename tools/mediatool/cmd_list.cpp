@@ -1,5 +1,7 @@
 // mediatool list: the records of a package.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "media/name_rules.h"
 #include "tools/mediatool/cmd_package.h"
@@ -7,6 +9,7 @@
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"
 #include "tools/mediatool/json.h"
+#include "tools/mediatool/options.h"
 #include "tools/mediatool/package_file.h"
 
 namespace {
@@ -61,38 +64,32 @@ void HelpList()
         "  --json          one JSON object: records (each name also as its bytes in\n"
         "                  hex), totals, whether the package is whole, and where it\n"
         "                  breaks; its fields are described in docs/mediatool-json.md\n"
-        "  --codepage N    the code page of the names (default 936)\n\n"
+        "  --codepage N    the code page of the names (default 936)\n"
+        "  -q, --quiet     records only, without the totals line\n\n"
         "Exit status: 0 listed and sound, 1 broken package or refused names,\n"
         "2 usage error.\n");
 }
 
 int RunList(const Args& args)
 {
-    bool json = false, havePackage = false;
-    fs::path package;
+    bool json = false;
     unsigned cp = kDefaultCodePage;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--json") {
-            json = true;
-        } else if (a == "--codepage") {
-            if (!TakeCodePage(kCmd, args, i, cp)) return kExitUsage;
-        } else if (!a.empty() && a[0] == '-') {
-            return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
-        } else if (!havePackage) {
-            package = ArgPath(a);
-            havePackage = true;
-        } else {
-            return UsageError(kCmd, "unexpected argument '" + a + "'"), kExitUsage;
-        }
+    ParsedArgs parsed;
+    if (!ParseCommandLine(kCmd, args, {{"json", 0, false}, {"codepage", 0, true}}, parsed)) return kExitUsage;
+    for (const auto& [name, value] : parsed.options) {
+        if (name == "json") json = true;
+        else if (name == "codepage" && !TakeCodePage(kCmd, value, cp)) return kExitUsage;
     }
-    if (!havePackage) return UsageError(kCmd, "no package named"), kExitUsage;
+    if (parsed.operands.empty()) return UsageError(kCmd, "no package named"), kExitUsage;
+    if (parsed.operands.size() > 1)
+        return UsageError(kCmd, "unexpected argument '" + parsed.operands[1] + "'"), kExitUsage;
+    const fs::path package = ArgPath(parsed.operands[0]);
     PrepareConsole();
 
     std::uint64_t size = 0;
     if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
     FileOwner f(OpenFile(package, "rb"));
-    if (!f) return Refuse(kCmd, PathText(package), "cannot be opened"), kExitRefused;
+    if (!f) return Refuse(kCmd, PathText(package), std::string("cannot be opened: ") + std::strerror(errno)), kExitRefused;
     std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
     FileSource source(f.get());
 
@@ -117,7 +114,7 @@ int RunList(const Args& args)
         else
             std::printf("{\"offset\": %u, \"reason\": %s}\n}\n", walker.Record().offset,
                         JsonString(DescribePackageError(walker.Error())).c_str());
-    } else {
+    } else if (!Quiet()) {
         std::printf("%llu files, %llu bytes of data, package %llu bytes\n",
                     static_cast<unsigned long long>(lister.records_),
                     static_cast<unsigned long long>(lister.bytes_), static_cast<unsigned long long>(size));

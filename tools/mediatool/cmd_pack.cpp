@@ -13,6 +13,7 @@
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"
 #include "tools/mediatool/manifest.h"
+#include "tools/mediatool/options.h"
 #include "tools/mediatool/temp_files.h"
 
 namespace {
@@ -101,12 +102,14 @@ void HelpPack()
         "Packs every regular file below DIR into a setup package, each named by its\n"
         "path relative to DIR with backslashes, in the byte order of the encoded\n"
         "names, so the same tree always gives the same package.\n\n"
-        "  -o, --output PACKAGE  the package to write (usually %s)\n"
+        "  -o, --output PACKAGE  the package to write (usually %s); '-' writes it to\n"
+        "                        standard output (the summary then goes to standard error)\n"
         "  --codepage N          the installer's ANSI code page for the names\n"
         "                        (default 936; also %s)\n"
         "  --manifest FILE       also write a manifest: each record's name, size and\n"
         "                        SHA-256, and the package's size and SHA-256\n"
-        "  --skip-empty-dirs     leave out empty folders instead of refusing them\n\n"
+        "  --skip-empty-dirs     leave out empty folders instead of refusing them\n"
+        "  -q, --quiet           no progress and no summary\n\n"
         "Refused, with the file and the reason: names that cannot be converted, that\n"
         "take more than 259 bytes, or that setup would refuse (drives, '..', ':',\n"
         "device names, trailing dots or spaces, control characters); files of 2^31\n"
@@ -121,32 +124,31 @@ void HelpPack()
 int RunPack(const Args& args)
 {
     PackOptions o;
-    bool haveDir = false, haveOut = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "-o" || a == "--output") {
-            if (!hasValue) return UsageError(kCmd, a + " needs a file"), kExitUsage;
-            o.out = ArgPath(args[++i]);
+    ParsedArgs parsed;
+    if (!ParseCommandLine(kCmd, args,
+                          {{"output", 'o', true}, {"codepage", 0, true}, {"manifest", 0, true},
+                           {"skip-empty-dirs", 0, false}},
+                          parsed))
+        return kExitUsage;
+    bool haveOut = false;
+    for (const auto& [name, value] : parsed.options) {
+        if (name == "output") {
+            o.toStdout = value == "-";
+            o.out = o.toStdout ? fs::path() : ArgPath(value);
             haveOut = true;
-        } else if (a == "--codepage") {
-            if (!TakeCodePage(kCmd, args, i, o.cp)) return kExitUsage;
-        } else if (a == "--manifest") {
-            if (!hasValue) return UsageError(kCmd, "--manifest needs a file"), kExitUsage;
-            o.manifest = ArgPath(args[++i]);
-        } else if (a == "--skip-empty-dirs") {
+        } else if (name == "codepage") {
+            if (!TakeCodePage(kCmd, value, o.cp)) return kExitUsage;
+        } else if (name == "manifest") {
+            o.manifest = ArgPath(value);
+        } else if (name == "skip-empty-dirs") {
             o.skipEmptyDirs = true;
-        } else if (!a.empty() && a[0] == '-') {
-            return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
-        } else if (!haveDir) {
-            o.dir = ArgPath(a);
-            haveDir = true;
-        } else {
-            return UsageError(kCmd, "unexpected argument '" + a + "'"), kExitUsage;
         }
     }
-    if (!haveDir) return UsageError(kCmd, "no folder to pack"), kExitUsage;
-    if (!haveOut) return UsageError(kCmd, "no package named (-o PACKAGE)"), kExitUsage;
+    if (parsed.operands.empty()) return UsageError(kCmd, "no folder to pack"), kExitUsage;
+    if (parsed.operands.size() > 1)
+        return UsageError(kCmd, "unexpected argument '" + parsed.operands[1] + "'"), kExitUsage;
+    o.dir = ArgPath(parsed.operands[0]);
+    if (!haveOut) return UsageError(kCmd, "no package named (-o PACKAGE, or -o - for standard output)"), kExitUsage;
     PrepareConsole();
     PackSummary summary;
     return PackFolder(o, summary);
@@ -161,9 +163,11 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
     const bool skipEmpty = o.skipEmptyDirs;
     summary = PackSummary();
 
+    const std::string outText = o.toStdout ? "standard output" : PathText(out);
     std::error_code ec;
-    if (!fs::is_directory(dir, ec)) {
-        Refuse(kCmd, PathText(dir), "no such folder");
+    std::string notFolder;
+    if (!IsFolder(dir, notFolder)) {
+        Refuse(kCmd, PathText(dir), notFolder);
         return kExitRefused;
     }
 
@@ -182,14 +186,20 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
         Refuse(kCmd, PathText(dir), "cannot be read: " + ec.message());
         return kExitRefused;
     }
+    // The folder being read when an error stops the walk: the last one
+    // entered, or the one that holds the last entry.
+    fs::path reading = dir;
     for (; it != end; it.increment(ec)) {
         if (ec) break;
         const fs::path path = it->path();
+        reading = path.parent_path();
         const fs::path relative = path.lexically_relative(dir);
         if ((outExists && SameFile(path, out)) || (manifestExists && SameFile(path, manifestPath))) continue;
         const fs::file_status link = it->symlink_status(ec);
         if (fs::is_directory(link)) {
-            if (fs::is_empty(path, ec)) emptyDirs.push_back(relative);
+            reading = path;
+            std::error_code emptyEc;
+            if (fs::is_empty(path, emptyEc)) emptyDirs.push_back(relative);
             continue;
         }
         const fs::file_status target = it->status(ec);
@@ -204,8 +214,8 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
         Entry e;
         e.path = path;
         std::string why;
-        if (!FileSize(path, e.size)) {
-            refusals.push_back({PathText(path), "cannot read its size"});
+        if (!FileSize(path, e.size, why)) {
+            refusals.push_back({PathText(path), why});
             continue;
         }
         if (!EncodeName(relative, cp, lb, e.name, why)) {
@@ -219,7 +229,7 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
         entries.push_back(e);
     }
     if (ec) {
-        Refuse(kCmd, PathText(dir), "cannot be read completely: " + ec.message());
+        Refuse(kCmd, PathText(reading), "cannot be read: " + ec.message());
         return kExitRefused;
     }
 
@@ -252,7 +262,7 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
         data += e.size;
     }
     if (!PackageSizeFits(total))
-        refusals.push_back({PathText(out), "the package would be " + std::to_string(total) +
+        refusals.push_back({outText, "the package would be " + std::to_string(total) +
                                                " bytes; setup reads packages smaller than 2^31 bytes"});
 
     if (!refusals.empty()) {
@@ -268,15 +278,21 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
     // or failed run never leaves half a package under the real name.
     fs::path partial;
     std::string notCreated;
-    FileOwner pkg(tempfiles::CreateBeside(out, partial, notCreated));   // removed when interrupted
-    if (!pkg) {
-        Refuse(kCmd, PathText(out), "cannot be created: " + notCreated);
-        return kExitRefused;
-    }
     // Copied in blocks that stay in the CPU's cache, and written past the
     // stream's buffer: each byte is copied once from the file to the package.
     constexpr std::size_t kCopyBlock = 128 * 1024;
-    std::setvbuf(pkg.get(), nullptr, _IOFBF, kCopyBlock / 2);
+    FileOwner pkg;
+    if (!o.toStdout) {
+        pkg = FileOwner(tempfiles::CreateBeside(out, partial, notCreated));   // removed when interrupted
+        if (!pkg) {
+            Refuse(kCmd, PathText(out), "cannot be created: " + notCreated);
+            return kExitRefused;
+        }
+        std::setvbuf(pkg.get(), nullptr, _IOFBF, kCopyBlock / 2);
+    } else {
+        SetBinaryStdout();
+    }
+    std::FILE* const sink = o.toStdout ? stdout : pkg.get();
 
     Manifest manifest;
     manifest.codePage = cp;
@@ -292,7 +308,7 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
     std::size_t fileNo = 0;
     for (const Entry& e : entries) {
         const std::string header = EncodeRecordHeader(e.name, static_cast<std::uint32_t>(e.size));
-        writeOk = writeOk && std::fwrite(header.data(), 1, header.size(), pkg.get()) == header.size();
+        writeOk = writeOk && std::fwrite(header.data(), 1, header.size(), sink) == header.size();
         if (hashingWhole) whole.Update(header.data(), header.size());
         written += header.size();
 
@@ -300,7 +316,7 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
         if (!in) {
             Refuse(kCmd, PathText(e.path), std::string("cannot be opened: ") + std::strerror(errno));
             pkg.Close();
-            RemoveQuietly(partial);
+            if (!o.toStdout) RemoveQuietly(partial);
             return kExitRefused;
         }
         Sha256 one;
@@ -309,16 +325,18 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
         while ((n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
             copied += n;
             if (copied > e.size) break;
-            writeOk = writeOk && std::fwrite(buffer.data(), 1, n, pkg.get()) == n;
+            writeOk = writeOk && std::fwrite(buffer.data(), 1, n, sink) == n;
             if (hashingWhole) whole.Update(buffer.data(), n);
             if (hashing) one.Update(buffer.data(), n);
             written += n;
             progress.Update(written, fileNo);
         }
         if (copied != e.size || std::ferror(in.get())) {
-            Refuse(kCmd, PathText(e.path), "changed or could not be read while packing");
+            Refuse(kCmd, PathText(e.path),
+                   std::ferror(in.get()) ? std::string("cannot be read: ") + std::strerror(errno)
+                                         : std::string("changed while packing"));
             pkg.Close();
-            RemoveQuietly(partial);
+            if (!o.toStdout) RemoveQuietly(partial);
             return kExitRefused;
         }
         if (hashing)
@@ -327,22 +345,31 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
         if (!writeOk) break;
     }
     progress.Finish();
-    if (!pkg.Close() || !writeOk) {
-        Refuse(kCmd, PathText(out), "cannot be written completely (is the disk full?)");
-        RemoveQuietly(partial);
-        return kExitRefused;
-    }
-    fs::rename(partial, out, ec);
-    tempfiles::Forget(partial);
-    if (ec) {
-        Refuse(kCmd, PathText(out), "cannot be put in place: " + ec.message());
-        RemoveQuietly(partial);
-        return kExitRefused;
+    if (o.toStdout) {
+        if (std::fflush(stdout) != 0 || std::ferror(stdout) || !writeOk) {
+            Refuse(kCmd, outText, std::string("cannot be written completely: ") + std::strerror(errno));
+            return kExitRefused;
+        }
+    } else {
+        const int writeErrno = errno;
+        if (!pkg.Close() || !writeOk) {
+            Refuse(kCmd, PathText(out), std::string("cannot be written completely: ") +
+                                            std::strerror(writeOk ? errno : writeErrno));
+            RemoveQuietly(partial);
+            return kExitRefused;
+        }
+        fs::rename(partial, out, ec);
+        tempfiles::Forget(partial);
+        if (ec) {
+            Refuse(kCmd, PathText(out), "cannot be put in place: " + ec.message());
+            RemoveQuietly(partial);
+            return kExitRefused;
+        }
     }
     manifest.packageSize = total;
     if (hashingWhole) manifest.packageSha256 = Sha256::Hex(whole.Finish());
     if (hashing && !WriteManifest(manifestPath, manifest)) {
-        Refuse(kCmd, PathText(manifestPath), "cannot be written");
+        Refuse(kCmd, PathText(manifestPath), std::string("cannot be written: ") + std::strerror(errno));
         return kExitRefused;
     }
 
@@ -351,9 +378,12 @@ int PackFolder(const PackOptions& o, PackSummary& summary)
     summary.dataSize = data;
     summary.packageSha256 = manifest.packageSha256;
 
-    std::printf("packed %zu files (%llu bytes of data) into %s: %llu bytes, code page %u, %.2f s\n",
-                entries.size(), static_cast<unsigned long long>(data), PathText(out).c_str(),
-                static_cast<unsigned long long>(total), cp, SecondsSince(start));
-    if (!manifestPath.empty()) std::printf("manifest written to %s\n", PathText(manifestPath).c_str());
+    if (Quiet()) return kExitOk;
+    // Standard output may carry the package itself.
+    std::FILE* const report = o.toStdout ? stderr : stdout;
+    std::fprintf(report, "packed %zu files (%llu bytes of data) into %s: %llu bytes, code page %u, %.2f s\n",
+                 entries.size(), static_cast<unsigned long long>(data), outText.c_str(),
+                 static_cast<unsigned long long>(total), cp, SecondsSince(start));
+    if (!manifestPath.empty()) std::fprintf(report, "manifest written to %s\n", PathText(manifestPath).c_str());
     return kExitOk;
 }

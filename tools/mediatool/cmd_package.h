@@ -15,6 +15,7 @@ void HelpPack();
 struct PackOptions {
     fs::path dir;
     fs::path out;
+    bool toStdout = false;        // the package goes to standard output, not to `out`
     fs::path manifest;            // none when empty
     unsigned cp = kDefaultCodePage;
     bool skipEmptyDirs = false;

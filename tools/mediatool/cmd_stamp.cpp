@@ -8,7 +8,10 @@
 #include "media/digest.h"
 #include "media/file_owner.h"
 #include "media/medium.h"
+#include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"
+#include "tools/mediatool/host_file.h"
+#include "tools/mediatool/options.h"
 
 namespace {
 
@@ -42,13 +45,16 @@ bool ParseArgs(const char* command, const Args& args, bool allowAppend, std::str
 {
     append = false;
     file.clear();
-    for (const std::string& a : args) {
-        if (allowAppend && a == "--append") {
-            append = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            status = Usage(command, "unknown option '" + a + "'");
-            return false;
-        } else if (file.empty() && !a.empty()) {
+    ParsedArgs parsed;
+    std::vector<OptionSpec> specs;
+    if (allowAppend) specs.push_back({"append", 0, false});
+    if (!ParseCommandLine(command, args, specs, parsed)) {
+        status = kExitUsage;
+        return false;
+    }
+    append = !parsed.options.empty();
+    for (const std::string& a : parsed.operands) {
+        if (file.empty() && !a.empty()) {
             file = a;
         } else {
             status = Usage(command, a.empty() ? "empty file name" : "one FILE only");
@@ -71,7 +77,7 @@ int RunStamp(const Args& args)
     int status = kExitOk;
     if (!ParseArgs("stamp", args, true, file, append, status)) return status;
 
-    FileOwner f(std::fopen(file.c_str(), "r+b"));
+    FileOwner f(OpenFile(ArgPath(file), "r+b"));
     if (!f) return Refused("stamp", file, std::string("cannot open for writing: ") + std::strerror(errno));
 
     unsigned char digest[kStampSize];
@@ -81,7 +87,7 @@ int RunStamp(const Args& args)
     case StampResult::kTooShort:
         return Refused("stamp", file,
                       "shorter than 512 bytes, no trailer to hold the stamp in place (use --append)");
-    case StampResult::kReadError: return Refused("stamp", file, "read error");
+    case StampResult::kReadError: return Refused("stamp", file, std::string("cannot be read: ") + std::strerror(errno));
     case StampResult::kWriteError:
         return Refused("stamp", file, std::string("write failed: ") + std::strerror(errno));
     }
@@ -89,12 +95,14 @@ int RunStamp(const Args& args)
 
     // Read back through setup's own check, so that a file changed meanwhile
     // is not reported as stamped.
-    const DigestVerdict v = VerifyFileDigest(file.c_str());
+    FileOwner back(OpenFile(ArgPath(file), "rb"));
+    const DigestVerdict v = back ? VerifyStreamDigest(back.get()) : DigestVerdict::kCannotOpen;
     if (v != DigestVerdict::kAccepted)
         return Refused("stamp", file, std::string("stamp written but not accepted: ") + DigestVerdictText(v));
 
-    std::printf("%s: stamped %s, digest %s\n", file.c_str(), append ? "with an appended trailer" : "in place",
-                Hex(digest, kStampSize).c_str());
+    if (!Quiet())
+        std::printf("%s: stamped %s, digest %s\n", file.c_str(), append ? "with an appended trailer" : "in place",
+                    Hex(digest, kStampSize).c_str());
     return kExitOk;
 }
 
@@ -109,7 +117,8 @@ void HelpStamp()
         "             before its end are overwritten. FILE must have at least\n"
         "             512 bytes. In a picture this changes 16 bytes of pixels.\n"
         "  --append   adds a 512-byte trailer holding the stamp; the existing\n"
-        "             bytes stay untouched.\n\n"
+        "             bytes stay untouched.\n"
+        "  -q, --quiet  no summary\n\n"
         "Exit status: 0 stamped, 1 refused (unreadable, too short, write failed),\n"
         "2 usage error.\n",
         medium::kSplashName);
@@ -122,9 +131,12 @@ int RunCheckStamp(const Args& args)
     int status = kExitOk;
     if (!ParseArgs("check-stamp", args, false, file, append, status)) return status;
 
-    const DigestVerdict v = VerifyFileDigest(file.c_str());
+    // Opened here, so that a refusal can give the system's reason.
+    FileOwner f(OpenFile(ArgPath(file), "rb"));
+    if (!f) return Refused("check-stamp", file, std::string("cannot be opened: ") + std::strerror(errno));
+    const DigestVerdict v = VerifyStreamDigest(f.get());
     if (v == DigestVerdict::kAccepted) {
-        std::printf("%s: accepted: %s\n", file.c_str(), DigestVerdictText(v));
+        if (!Quiet()) std::printf("%s: accepted: %s\n", file.c_str(), DigestVerdictText(v));
         return kExitOk;
     }
     std::printf("%s: refused: %s\n", file.c_str(), DigestVerdictText(v));
@@ -136,6 +148,6 @@ void HelpCheckStamp()
     std::printf(
         "usage: mediatool check-stamp FILE\n\n"
         "Tells whether setup would accept FILE as a stamped splash picture,\n"
-        "with the same check setup runs.\n\n"
+        "with the same check setup runs. -q, --quiet: nothing when accepted.\n\n"
         "Exit status: 0 accepted, 1 refused, 2 usage error.\n");
 }

@@ -10,6 +10,7 @@
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"
+#include "tools/mediatool/options.h"
 #include "tools/mediatool/package_file.h"
 
 namespace {
@@ -78,42 +79,48 @@ private:
 void HelpUnpack()
 {
     std::printf(
-        "usage: mediatool unpack PACKAGE DIR [--codepage N]\n\n"
+        "usage: mediatool unpack PACKAGE -o DIR [--codepage N]\n"
+        "       mediatool unpack PACKAGE DIR [--codepage N]\n\n"
         "Extracts every record into DIR (created if missing) as setup would: in\n"
         "package order, later records replacing earlier ones, folders created as\n"
         "needed. Stops at the first broken record or at a name that setup refuses;\n"
         "the files written before it stay.\n\n"
-        "  --codepage N    the code page of the names (default 936)\n\n"
+        "  -o, --output DIR  the folder to extract into (or give it after PACKAGE)\n"
+        "  --codepage N      the code page of the names (default 936)\n"
+        "  -q, --quiet       no progress and no summary\n\n"
         "Exit status: 0 unpacked, 1 refused, 2 usage error.\n");
 }
 
 int RunUnpack(const Args& args)
 {
-    std::vector<fs::path> positional;
     unsigned cp = kDefaultCodePage;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--codepage") {
-            if (!TakeCodePage(kCmd, args, i, cp)) return kExitUsage;
-        } else if (!a.empty() && a[0] == '-') {
-            return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
-        } else {
-            positional.push_back(ArgPath(a));
-        }
+    ParsedArgs parsed;
+    if (!ParseCommandLine(kCmd, args, {{"output", 'o', true}, {"codepage", 0, true}}, parsed)) return kExitUsage;
+    std::vector<std::string> positional = parsed.operands;
+    std::string output;
+    for (const auto& [name, value] : parsed.options) {
+        if (name == "output") output = value;
+        else if (name == "codepage" && !TakeCodePage(kCmd, value, cp)) return kExitUsage;
     }
-    if (positional.size() != 2) return UsageError(kCmd, "needs a package and a folder"), kExitUsage;
+    // The folder as -o DIR or, as before, the second operand.
+    if (!output.empty()) positional.push_back(output);
+    if (positional.size() != 2) return UsageError(kCmd, "needs a package and a folder (-o DIR)"), kExitUsage;
+    if (positional[1] == "-") return UsageError(kCmd, "unpacks into a folder; '-' cannot stand for one"), kExitUsage;
     PrepareConsole();
-    const fs::path& package = positional[0];
-    const fs::path& dir = positional[1];
+    const fs::path package = ArgPath(positional[0]);
+    const fs::path dir = ArgPath(positional[1]);
 
     std::uint64_t size = 0;
     if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
     FileOwner f(OpenFile(package, "rb"));
-    if (!f) return Refuse(kCmd, PathText(package), "cannot be opened"), kExitRefused;
+    if (!f) return Refuse(kCmd, PathText(package), std::string("cannot be opened: ") + std::strerror(errno)), kExitRefused;
     std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
     std::error_code ec;
     fs::create_directories(dir, ec);
-    if (!fs::is_directory(dir, ec)) return Refuse(kCmd, PathText(dir), "cannot be made a folder"), kExitRefused;
+    std::string notFolder;
+    if (!IsFolder(dir, notFolder))
+        return Refuse(kCmd, PathText(dir), "cannot be made a folder: " + (ec ? ec.message() : notFolder)),
+               kExitRefused;
 
     const auto start = std::chrono::steady_clock::now();
     FileSource source(f.get());
@@ -133,7 +140,8 @@ int RunUnpack(const Args& args)
                      PathText(dir).c_str());
         return kExitRefused;
     }
-    std::printf("unpacked %u files (%llu bytes) into %s, %.2f s\n", r.records,
-                static_cast<unsigned long long>(target.Written()), PathText(dir).c_str(), SecondsSince(start));
+    if (!Quiet())
+        std::printf("unpacked %u files (%llu bytes) into %s, %.2f s\n", r.records,
+                    static_cast<unsigned long long>(target.Written()), PathText(dir).c_str(), SecondsSince(start));
     return kExitOk;
 }

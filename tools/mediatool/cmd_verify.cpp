@@ -1,4 +1,5 @@
 // mediatool verify: is a package whole, and is it what it should be?
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -13,6 +14,7 @@
 #include "tools/mediatool/host_file.h"
 #include "tools/mediatool/manifest.h"
 #include "tools/mediatool/medium_check.h"
+#include "tools/mediatool/options.h"
 #include "tools/mediatool/package_file.h"
 
 namespace {
@@ -166,7 +168,8 @@ void HelpVerify()
         "  --codepage N     the code page of the names (default 936; with --manifest,\n"
         "                   the manifest's)\n"
         "  --strict         with a medium: warnings (such as unknown keys in the\n"
-        "                   description file) count as problems\n\n"
+        "                   description file) count as problems\n"
+        "  -q, --quiet      nothing on success; problems are still listed\n\n"
         "Exit status: 0 verified, 1 differences, a broken package or a medium with\n"
         "problems, 2 usage error.\n");
 }
@@ -174,34 +177,31 @@ void HelpVerify()
 int RunVerify(const Args& args)
 {
     fs::path package, against, manifestPath;
-    bool havePackage = false, haveAgainst = false, haveManifest = false, haveCodePage = false, strict = false;
+    bool haveAgainst = false, haveManifest = false, haveCodePage = false, strict = false;
     unsigned cp = kDefaultCodePage;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--against") {
-            if (!hasValue) return UsageError(kCmd, "--against needs a folder"), kExitUsage;
-            against = ArgPath(args[++i]);
+    ParsedArgs parsed;
+    if (!ParseCommandLine(kCmd, args,
+                          {{"against", 0, true}, {"manifest", 0, true}, {"codepage", 0, true}, {"strict", 0, false}},
+                          parsed))
+        return kExitUsage;
+    for (const auto& [name, value] : parsed.options) {
+        if (name == "against") {
+            against = ArgPath(value);
             haveAgainst = true;
-        } else if (a == "--manifest") {
-            if (!hasValue) return UsageError(kCmd, "--manifest needs a file"), kExitUsage;
-            manifestPath = ArgPath(args[++i]);
+        } else if (name == "manifest") {
+            manifestPath = ArgPath(value);
             haveManifest = true;
-        } else if (a == "--codepage") {
-            if (!TakeCodePage(kCmd, args, i, cp)) return kExitUsage;
+        } else if (name == "codepage") {
+            if (!TakeCodePage(kCmd, value, cp)) return kExitUsage;
             haveCodePage = true;
-        } else if (a == "--strict") {
+        } else if (name == "strict") {
             strict = true;
-        } else if (!a.empty() && a[0] == '-') {
-            return UsageError(kCmd, "unknown option '" + a + "'"), kExitUsage;
-        } else if (!havePackage) {
-            package = ArgPath(a);
-            havePackage = true;
-        } else {
-            return UsageError(kCmd, "unexpected argument '" + a + "'"), kExitUsage;
         }
     }
-    if (!havePackage) return UsageError(kCmd, "no package named"), kExitUsage;
+    if (parsed.operands.empty()) return UsageError(kCmd, "no package named"), kExitUsage;
+    if (parsed.operands.size() > 1)
+        return UsageError(kCmd, "unexpected argument '" + parsed.operands[1] + "'"), kExitUsage;
+    package = ArgPath(parsed.operands[0]);
     std::error_code ec;
     if (fs::is_directory(package, ec)) {
         if (haveAgainst || haveManifest)
@@ -223,14 +223,14 @@ int RunVerify(const Args& args)
                    kExitRefused;
         cp = manifest.codePage;
     }
-    if (haveAgainst && !fs::is_directory(against, ec))
-        return Refuse(kCmd, PathText(against), "no such folder"), kExitRefused;
+    std::string notFolder;
+    if (haveAgainst && !IsFolder(against, notFolder)) return Refuse(kCmd, PathText(against), notFolder), kExitRefused;
 
     std::uint64_t size = 0;
     if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
     if (size == 0) return Refuse(kCmd, PathText(package), "empty: no records, setup would install nothing"), kExitRefused;
     FileOwner f(OpenFile(package, "rb"));
-    if (!f) return Refuse(kCmd, PathText(package), "cannot be opened"), kExitRefused;
+    if (!f) return Refuse(kCmd, PathText(package), std::string("cannot be opened: ") + std::strerror(errno)), kExitRefused;
     std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
     FileSource file(f.get());
     HashingSource source(file, haveManifest);
@@ -294,6 +294,7 @@ int RunVerify(const Args& args)
         Refuse(kCmd, PathText(package), std::to_string(verifier.problems_) + " problems found");
         return kExitRefused;
     }
+    if (Quiet()) return kExitOk;
     std::printf("%s: %u records, %llu bytes, whole; every name accepted by setup", PathText(package).c_str(),
                 records, static_cast<unsigned long long>(size));
     if (haveAgainst) std::printf("; identical to %s", PathText(against).c_str());

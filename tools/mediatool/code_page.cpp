@@ -184,9 +184,7 @@ std::string PathText(const fs::path& p) { return Utf8Of(p); }
 fs::path ArgPath(const std::string& arg)
 {
 #ifdef _WIN32
-    std::wstring wide;
-    if (CodePageToWide(arg, CP_ACP, wide)) return fs::path(wide);
-    return fs::path(std::wstring(arg.begin(), arg.end()));
+    return fs::u8path(arg);
 #else
     return fs::path(arg);
 #endif

@@ -29,8 +29,8 @@ std::string DisplayName(const std::string& name, unsigned cp);
 bool NameToHostPath(const std::string& name, unsigned cp, const fs::path& root, fs::path& out,
                     std::string& why);
 
-// A path given on the command line: UTF-8 on POSIX, the ANSI code page on
-// Windows (where main's arguments come in it).
+// A path given on the command line, in UTF-8 (see ProgramArguments); on
+// POSIX the bytes are taken as they are.
 fs::path ArgPath(const std::string& arg);
 
 // A path in UTF-8 for messages.

@@ -13,10 +13,18 @@ void Refuse(const char* command, const std::string& what, const std::string& why
 // "mediatool CMD: why (see 'mediatool CMD --help')" on standard error.
 void UsageError(const char* command, const std::string& why);
 
-// For "--codepage N" at args[i]: reads N into `cp` and moves i onto it.
-// False, after the usage message, when N is missing or not supported.
-bool TakeCodePage(const char* command, const std::vector<std::string>& args, std::size_t& i,
-                  unsigned& cp);
+// For "--codepage N": reads N into `cp`. False, after the usage message,
+// when N is not supported.
+bool TakeCodePage(const char* command, const std::string& value, unsigned& cp);
+
+// -q/--quiet: no progress, and no summary when all went well.
+void SetQuiet(bool quiet);
+bool Quiet();
+
+// The command's arguments in UTF-8. Windows hands them over as Unicode
+// (read from the wide command line), so any name reaches the tool whatever
+// the ANSI code page.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // Standard output shows UTF-8 (a Windows console is switched to it).
 void PrepareConsole();

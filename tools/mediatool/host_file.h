@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "media/file_owner.h"
 #include "media/package_format.h"
@@ -27,7 +28,15 @@ private:
     std::FILE* f_;
 };
 
-// The size of a file, or false.
+// Whether p is a folder; if not, `why` says so as the user needs it: "not a
+// folder" for another kind of file, else the system's reason.
+bool IsFolder(const fs::path& p, std::string& why);
+
+// Standard output carries bytes as they are (no text translation on Windows).
+void SetBinaryStdout();
+
+// The size of a file, or false (with the system's reason in `why`).
 bool FileSize(const fs::path& p, std::uint64_t& size);
+bool FileSize(const fs::path& p, std::uint64_t& size, std::string& why);
 
 #endif

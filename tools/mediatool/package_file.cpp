@@ -8,15 +8,16 @@ bool CheckPackageFile(const char* command, const fs::path& p, std::uint64_t& siz
 {
     std::error_code ec;
     if (!fs::exists(p, ec)) {
-        Refuse(command, PathText(p), "no such file");
+        Refuse(command, PathText(p), ec ? "cannot be reached: " + ec.message() : std::string("no such file"));
         return false;
     }
     if (!fs::is_regular_file(p, ec)) {
         Refuse(command, PathText(p), "not a regular file");
         return false;
     }
-    if (!FileSize(p, size)) {
-        Refuse(command, PathText(p), "cannot read its size");
+    std::string why;
+    if (!FileSize(p, size, why)) {
+        Refuse(command, PathText(p), why);
         return false;
     }
     if (!PackageSizeFits(size)) {
