@@ -382,7 +382,7 @@ void HelpAssemble()
         "                               reads it (names in UTF-8)\n\n"
         "  -o, --output MEDIUM  the medium's folder (--out MEDIUM is the older spelling)\n"
         "  --codepage N       the installer's ANSI code page (default 936; also %s)\n"
-        "  --replace          replace the medium in MEDIUM (a folder with Setup.pkg): only\n"
+        "  --replace          replace the medium in MEDIUM (a folder with %s): only\n"
         "                     the files above are replaced or removed; everything else\n"
         "                     in the folder stays and is listed\n"
         "  --skip-empty-dirs  leave empty payload folders out instead of refusing\n"
@@ -415,7 +415,7 @@ void HelpAssemble()
         "Exit status: 0 assembled (perhaps with warnings), 1 refused, 2 usage error\n"
         "(also --sign on Windows); interrupted: the signal's own status.\n",
         kPackageName, kSplashName, kIconName, runtime.front(), NameList(dlls, ", ").c_str(), medium::kChecksumsName,
-        SupportedCodePages(), signing::kPasswordVariable, kProgramName);
+        SupportedCodePages(), kPackageName, signing::kPasswordVariable, kProgramName);
 }
 
 int RunAssemble(const Args& args)

@@ -8,6 +8,7 @@
 
 #include "media/sha256.h"
 #include "media/name_rules.h"
+#include "media/medium.h"
 #include "tools/mediatool/cmd_package.h"
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"
@@ -153,7 +154,7 @@ void HelpVerify()
         "package carries no checksum, so it can only be checked for its structure: a\n"
         "changed byte inside a record's data shows only with --against or --manifest,\n"
         "or when its medium is verified.\n\n"
-        "A folder is checked as a whole medium: SHA256SUMS, every required file\n"
+        "A folder is checked as a whole medium: %s, every required file\n"
         "present, the setup program a 32-bit Windows GUI program and its signature,\n"
         "the package as above, the description file (decodes in the code page, a\n"
         "Name setup can use, no unknown keys), the splash picture's stamp, and no\n"
@@ -171,7 +172,8 @@ void HelpVerify()
         "                   description file) count as problems\n"
         "  -q, --quiet      nothing on success; problems are still listed\n\n"
         "Exit status: 0 verified, 1 differences, a broken package or a medium with\n"
-        "problems, 2 usage error.\n");
+        "problems, 2 usage error.\n",
+        medium::kChecksumsName);
 }
 
 int RunVerify(const Args& args)
