@@ -35,13 +35,13 @@ bool ParseCommandLine(const char* command, const Args& args, const std::vector<O
                       ParsedArgs& out)
 {
     out = ParsedArgs();
-    auto take = [&](const OptionSpec& spec, const std::string& shown, std::string value) {
-        if (spec.takesValue && value.empty()) {
+    auto take = [&](const OptionSpec& option, const std::string& shown, std::string value) {
+        if (option.takesValue && value.empty()) {
             UsageError(command, shown + " needs a value");
             return false;
         }
-        if (&spec == &kQuiet) SetQuiet(true);
-        else out.options.emplace_back(spec.name, value);
+        if (&option == &kQuiet) SetQuiet(true);
+        else out.options.emplace_back(option.name, value);
         return true;
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -57,30 +57,30 @@ bool ParseCommandLine(const char* command, const Args& args, const std::vector<O
         if (a[1] == '-') {
             const std::size_t eq = a.find('=');
             const std::string name = a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-            const OptionSpec* spec = FindLong(specs, name);
-            if (!spec) return UsageError(command, "unknown option '--" + name + "'"), false;
+            const OptionSpec* option = FindLong(specs, name);
+            if (!option) return UsageError(command, "unknown option '--" + name + "'"), false;
             std::string value;
             if (eq != std::string::npos) {
-                if (!spec->takesValue) return UsageError(command, "--" + name + " takes no value"), false;
+                if (!option->takesValue) return UsageError(command, "--" + name + " takes no value"), false;
                 value = a.substr(eq + 1);
-            } else if (spec->takesValue && i + 1 < args.size()) {
+            } else if (option->takesValue && i + 1 < args.size()) {
                 value = args[++i];
             }
-            if (!take(*spec, "--" + name, value)) return false;
+            if (!take(*option, "--" + name, value)) return false;
             continue;
         }
         // A group of short options; one that takes a value takes the rest.
         for (std::size_t k = 1; k < a.size(); ++k) {
-            const OptionSpec* spec = FindShort(specs, a[k]);
+            const OptionSpec* option = FindShort(specs, a[k]);
             const std::string shown = std::string("-") + a[k];
-            if (!spec) return UsageError(command, "unknown option '" + shown + "'"), false;
+            if (!option) return UsageError(command, "unknown option '" + shown + "'"), false;
             std::string value;
-            if (spec->takesValue) {
+            if (option->takesValue) {
                 if (k + 1 < a.size()) value = a.substr(k + 1);
                 else if (i + 1 < args.size()) value = args[++i];
                 k = a.size();
             }
-            if (!take(*spec, shown, value)) return false;
+            if (!take(*option, shown, value)) return false;
         }
     }
     return true;
