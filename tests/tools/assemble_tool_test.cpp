@@ -24,8 +24,7 @@ class AssembleTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root_ = fs::path(::testing::TempDir()) / ("kelvra_asm_" + std::to_string(getpid()));
-        fs::remove_all(root_);
+        root_ = FreshRoot("asm");
         payload_ = root_ / "payload";
         Put(payload_ / "Kelvra.exe", "MZprogram");
         Put(payload_ / u8"文件" / u8"乗.txt", "gbk");

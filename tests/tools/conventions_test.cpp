@@ -19,10 +19,8 @@ class Conventions : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root_ = fs::path(::testing::TempDir()) / ("kelvra_conv_" + std::to_string(getpid()));
-        fs::remove_all(root_);
+        root_ = FreshRoot("conv");
         // Open to everyone: one case runs the tool as an unprivileged user.
-        fs::create_directories(root_);
         fs::permissions(root_, fs::perms::all);
         // A tree whose name starts with '-', so that only "--" lets it through.
         Put(root_ / "-tree" / "b.txt", "xy");

@@ -55,8 +55,7 @@ class MediumOut : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root_ = fs::path(::testing::TempDir()) / ("kelvra_mout_" + std::to_string(getpid()));
-        fs::remove_all(root_);
+        root_ = FreshRoot("mout");
         Put(root_ / "payload" / "Kelvra.exe", "MZprogram");
         Put(root_ / "payload" / "data" / "a.txt", "data");
         Put(root_ / "setup.exe", SmallPe());

@@ -22,9 +22,7 @@ class PackDigest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root_ = fs::path(::testing::TempDir()) / ("kelvra_packdigest_" + std::to_string(getpid()));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
+        root_ = FreshRoot("packdigest");
     }
     void TearDown() override { fs::remove_all(root_); }
     fs::path root_;

@@ -21,9 +21,7 @@ class PackageTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root_ = fs::path(::testing::TempDir()) / ("kelvra_pkg_" + std::to_string(getpid()));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
+        root_ = FreshRoot("pkg");
     }
     void TearDown() override { fs::remove_all(root_); }
 

@@ -2,7 +2,9 @@
 #ifndef KELVRA_TESTS_TOOLS_TOOL_SUPPORT_H
 #define KELVRA_TESTS_TOOLS_TOOL_SUPPORT_H
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -40,6 +42,15 @@ inline ToolRun RunCommand(const std::string& cmd)
 inline ToolRun Tool(const std::string& args)
 {
     return RunCommand(std::string("'") + MEDIATOOL_PATH + "' " + args);
+}
+
+// An empty folder of this test process below the test temporary folder.
+inline fs::path FreshRoot(const std::string& tag)
+{
+    const fs::path root = fs::path(::testing::TempDir()) / ("kelvra_" + tag + "_" + std::to_string(getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root);
+    return root;
 }
 
 inline std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }

@@ -33,8 +33,7 @@ class VerifyMedium : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root_ = fs::path(::testing::TempDir()) / ("kelvra_vmed_" + std::to_string(getpid()));
-        fs::remove_all(root_);
+        root_ = FreshRoot("vmed");
         Put(root_ / "payload" / "Kelvra.exe", "MZprogram");
         Put(root_ / "payload" / "data" / "a.txt", "data");
         Put(root_ / "setup.exe", SmallPe());
