@@ -10,6 +10,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 status=0
 step() { echo "== $*"; "$@" || { echo "test.sh: failed: $*" >&2; status=1; }; }
 
+# Includes point down the layers only.
+step scripts/check-layers.sh
+
 step cmake --preset native >/dev/null
 step cmake --build --preset native -j"$jobs"
 step cmake --preset win32 >/dev/null

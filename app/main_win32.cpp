@@ -6,9 +6,9 @@
 #include <clocale>
 #include <memory>
 
-#include "app/dll_safety_win32.h"
-#include "app/handles_win32.h"
-#include "app/module_win32.h"
+#include "base/dll_safety_win32.h"
+#include "base/handles_win32.h"
+#include "base/module_win32.h"
 #include "ui/main_dlg.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/codepage.h"
+#include "base/codepage.h"
 
 // The folder edit's text with a backslash appended unless its last
 // character is one. A double-byte character whose trail byte is 0x5C (936:

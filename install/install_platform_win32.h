@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/handles_win32.h"
+#include "base/handles_win32.h"
 #include "install/install_procedure.h"
 #include "install/registry_win32.h"
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/codepage.h"
+#include "base/codepage.h"
 
 // What a run needs of the main dialog.
 class InstallDialog {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/handles_win32.h"
+#include "base/handles_win32.h"
 
 // KEY_READ | KEY_WRITE: the access every key of the record is opened with.
 constexpr REGSAM kRecordAccess = KEY_READ | KEY_WRITE;

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "app/strings_win32.h"
-#include "app/handles_win32.h"
+#include "base/strings_win32.h"
+#include "base/handles_win32.h"
 #include "media/medium.h"
 #include "res/resource.h"
 

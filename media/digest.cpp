@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "media/file_owner.h"
+#include "base/file_owner.h"
 #include "media/md5.h"
 #include "media/stream64.h"
 

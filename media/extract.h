@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/codepage.h"
+#include "base/codepage.h"
 #include "media/name_rules.h"
 #include "media/package_format.h"
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/handles_win32.h"
-#include "app/strings_win32.h"
+#include "base/handles_win32.h"
+#include "base/strings_win32.h"
 #include "media/split.h"
 
 namespace {

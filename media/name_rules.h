@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <string>
 
-#include "app/codepage.h"
+#include "base/codepage.h"
 
 enum class NameError {
     kNone,

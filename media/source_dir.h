@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/codepage.h"
+#include "base/codepage.h"
 
 // The program path cut right after its last backslash (the backslash
 // stays); the whole path when it holds none. A trail byte 0x5C of a

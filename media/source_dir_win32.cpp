@@ -1,7 +1,7 @@
 #include "media/source_dir_win32.h"
 
-#include "app/module_win32.h"
-#include "app/strings_win32.h"
+#include "base/module_win32.h"
+#include "base/strings_win32.h"
 
 bool GetSourceDirectory(std::string& directory)
 {

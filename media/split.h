@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/codepage.h"
+#include "base/codepage.h"
 
 // Clears `parts` and fills it with the pieces of `source` between
 // separators. A separator whose preceding character is `guard` does not

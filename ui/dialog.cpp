@@ -1,6 +1,6 @@
 #include "ui/dialog.h"
 
-#include "app/module_win32.h"
+#include "base/module_win32.h"
 
 CDialogBase::~CDialogBase()
 {

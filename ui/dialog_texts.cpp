@@ -1,6 +1,6 @@
 #include "ui/dialog_texts.h"
 
-#include "app/strings_win32.h"
+#include "base/strings_win32.h"
 
 void FillDialogTexts(HWND dlg, const DialogText* texts, std::size_t count, const std::string& name)
 {

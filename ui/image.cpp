@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/dll_safety_win32.h"
+#include "base/dll_safety_win32.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ const int kBytesPerPixel = 4;
 const WORD kDibBitCount = 32;
 
 // From its side-by-side assembly, which the manifest names, else from the
-// system folder; never from beside the program (app/dll_safety_win32.h).
+// system folder; never from beside the program (base/dll_safety_win32.h).
 const char kGdiplusDll[] = "gdiplus.dll";
 
 using StartupFn = GpStatus(WINAPI*)(ULONG_PTR*, const GpStartupInput*, void*);

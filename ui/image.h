@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "app/handles_win32.h"
+#include "base/handles_win32.h"
 
 class CImage {
 public:

@@ -3,8 +3,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include "app/setup_description.h"
-#include "app/strings_win32.h"
+#include "media/setup_description.h"
+#include "base/strings_win32.h"
 #include "install/install_platform_win32.h"
 #include "media/extract.h"
 #include "media/medium.h"

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/handles_win32.h"
-#include "app/module_win32.h"
+#include "base/handles_win32.h"
+#include "base/module_win32.h"
 #include "install/install_procedure.h"
 #include "res/resource.h"
 #include "ui/dialog.h"

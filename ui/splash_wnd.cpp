@@ -1,6 +1,6 @@
 #include "ui/splash_wnd.h"
 
-#include "app/module_win32.h"
+#include "base/module_win32.h"
 #include "media/digest.h"
 #include "media/medium.h"
 #include "media/source_dir_win32.h"

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/handles_win32.h"
+#include "base/handles_win32.h"
 #include "ui/image.h"
 #include "ui/window.h"
 

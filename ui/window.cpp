@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/module_win32.h"
+#include "base/module_win32.h"
 
 namespace {
 

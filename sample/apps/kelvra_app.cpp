@@ -6,7 +6,7 @@
 #include <string>
 
 #include "sample/apps/sample_ids.h"
-#include "app/handles_win32.h"
+#include "base/handles_win32.h"
 
 namespace {
 

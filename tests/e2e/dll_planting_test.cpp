@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dll_policy.h"
+#include "base/dll_policy.h"
 #include "res/resource.h"
 #include "media/digest.h"
 #include "tests/common/stamp.h"

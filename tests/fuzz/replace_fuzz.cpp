@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/codepage.h"
-#include "app/text_replace.h"
+#include "base/codepage.h"
+#include "base/text_replace.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/setup_description.h"
+#include "media/setup_description.h"
 #include "media/name_rules.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "media/sha256.h"
-#include "media/file_owner.h"
+#include "base/file_owner.h"
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"

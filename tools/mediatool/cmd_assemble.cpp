@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/setup_description.h"
+#include "media/setup_description.h"
 #include "media/digest.h"
 #include "media/medium.h"
 #include "media/sha256.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "media/digest.h"
-#include "media/file_owner.h"
+#include "base/file_owner.h"
 #include "media/medium.h"
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"

@@ -8,7 +8,7 @@
 #include <iconv.h>
 #endif
 
-#include "app/codepage.h"
+#include "base/codepage.h"
 #include "media/split.h"
 
 namespace {

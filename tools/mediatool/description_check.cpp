@@ -1,7 +1,7 @@
 #include "tools/mediatool/description_check.h"
 
-#include "app/codepage.h"
-#include "app/setup_description.h"
+#include "base/codepage.h"
+#include "media/setup_description.h"
 #include "media/name_rules.h"
 #include "tools/mediatool/code_page.h"
 

@@ -1,4 +1,4 @@
-// The setup description file judged as setup reads it (app/setup_description.h):
+// The setup description file judged as setup reads it (media/setup_description.h):
 // what a release engineer must fix before a medium ships.
 #ifndef KELVRA_MEDIATOOL_DESCRIPTION_CHECK_H
 #define KELVRA_MEDIATOOL_DESCRIPTION_CHECK_H

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "media/file_owner.h"
+#include "base/file_owner.h"
 #include "media/package_format.h"
 
 namespace fs = std::filesystem;

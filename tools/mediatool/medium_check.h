@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "app/codepage.h"
+#include "base/codepage.h"
 
 namespace fs = std::filesystem;
 

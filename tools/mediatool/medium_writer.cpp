@@ -6,7 +6,7 @@
 
 #include "media/medium.h"
 #include "tools/mediatool/checksums.h"
-#include "media/file_owner.h"
+#include "base/file_owner.h"
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"

@@ -14,7 +14,7 @@
 #include <unistd.h>
 #endif
 
-#include "media/file_owner.h"
+#include "base/file_owner.h"
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"

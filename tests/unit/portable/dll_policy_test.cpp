@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "app/dll_policy.h"
+#include "base/dll_policy.h"
 
 namespace {
 

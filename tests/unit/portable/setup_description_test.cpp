@@ -1,7 +1,8 @@
-#include "app/setup_description.h"
+#include "media/setup_description.h"
 #include "media/medium.h"
 
-#include "app/codepage.h"
+#include "base/codepage.h"
+#include "base/path_limit.h"
 
 #include <cstdio>
 #include <string>

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "media/digest.h"
-#include "media/file_owner.h"
+#include "base/file_owner.h"
 #include "tests/common/bytes.h"
 #include "tests/common/files.h"
 #include "tests/common/stamp.h"

@@ -2,8 +2,8 @@
 // double-byte code pages.
 #include <gtest/gtest.h>
 
-#include "app/codepage.h"
-#include "app/text_replace.h"
+#include "base/codepage.h"
+#include "base/text_replace.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/tick_count.h"
+#include "base/tick_count.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/dll_safety_win32.h"
-#include "app/handles_win32.h"
+#include "base/dll_safety_win32.h"
+#include "base/handles_win32.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/module_win32.h"
+#include "base/module_win32.h"
 #include "ui/done_dlg.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/strings_win32.h"
+#include "base/strings_win32.h"
 #include "media/extract_win32.h"
 #include "media/source_dir_win32.h"
 #include "tests/common/bytes.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/handles_win32.h"
+#include "base/handles_win32.h"
 #include "ui/image.h"
 #include "tests/common/win_files.h"
 

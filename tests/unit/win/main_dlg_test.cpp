@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/module_win32.h"
+#include "base/module_win32.h"
 #include "ui/main_dlg.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/module_win32.h"
+#include "base/module_win32.h"
 
 namespace {
 

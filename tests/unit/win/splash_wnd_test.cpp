@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "app/module_win32.h"
+#include "base/module_win32.h"
 #include "media/source_dir_win32.h"
-#include "app/handles_win32.h"
+#include "base/handles_win32.h"
 #include "ui/splash_wnd.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/module_win32.h"
-#include "app/strings_win32.h"
+#include "base/module_win32.h"
+#include "base/strings_win32.h"
 #include "res/resource.h"
 
 namespace {

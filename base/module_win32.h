@@ -1,7 +1,7 @@
 // The application module and the run loop: one module per process, one run
 // loop per thread, message filters and idle handlers registered by reference.
-#ifndef KELVRA_APP_MODULE_H
-#define KELVRA_APP_MODULE_H
+#ifndef KELVRA_BASE_MODULE_H
+#define KELVRA_BASE_MODULE_H
 
 #include <windows.h>
 

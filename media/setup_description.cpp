@@ -1,6 +1,6 @@
-#include "app/setup_description.h"
+#include "media/setup_description.h"
 
-#include "media/file_owner.h"
+#include "base/file_owner.h"
 #include "media/name_rules.h"
 
 namespace {
@@ -108,11 +108,6 @@ void ApplyLine(const std::string& line, const LeadBytes& lb, std::string& name, 
 }
 
 } // namespace
-
-bool ProgramPathIsWhole(unsigned long returned, std::size_t bufferSize)
-{
-    return returned != 0 && returned < bufferSize;
-}
 
 SetupDescriptionEnd ParseSetupDescription(std::FILE* f, const LeadBytes& lb, std::string& name,
                                           std::string& title, std::string* refusedName)

@@ -1,8 +1,8 @@
-#include "app/dll_safety_win32.h"
+#include "base/dll_safety_win32.h"
 
 #include <string>
 
-#include "app/handles_win32.h"
+#include "base/handles_win32.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The setup description file: an .ini beside the setup program that sets the
 // product name and title, one key=value per line.
-#ifndef KELVRA_APP_SETUP_DESCRIPTION_H
-#define KELVRA_APP_SETUP_DESCRIPTION_H
+#ifndef KELVRA_MEDIA_SETUP_DESCRIPTION_H
+#define KELVRA_MEDIA_SETUP_DESCRIPTION_H
 
 #include <cstddef>
 #include <cstdio>
 #include <string>
 
-#include "app/codepage.h"
+#include "base/codepage.h"
 
 // Longest line the reader takes, line end not counted.
 constexpr std::size_t kSetupDescriptionMaxLine = 4095;
@@ -19,11 +19,6 @@ enum class SetupDescriptionEnd {
     kReadError,     // the stream failed; values assigned so far stay
     kNotOpened,     // no file (LoadSetupDescription only)
 };
-
-// Whether a program path that the platform wrote into a buffer of
-// `bufferSize` characters, answering `returned`, is whole. A path that fills
-// the buffer may have been cut and would name another file.
-bool ProgramPathIsWhole(unsigned long returned, std::size_t bufferSize);
 
 // Reads lines from `f` and overwrites `name` and `title` where a line says
 // so; the last occurrence wins. The file is read as the C runtime's text

@@ -1,4 +1,4 @@
-#include "app/text_replace.h"
+#include "base/text_replace.h"
 
 namespace {
 

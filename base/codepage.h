@@ -5,8 +5,8 @@
 // scan for a separator or placeholder must step over whole characters.
 // Portable: the installer fills the table from the running system, the media
 // tool and the tests from a code page number.
-#ifndef KELVRA_APP_CODEPAGE_H
-#define KELVRA_APP_CODEPAGE_H
+#ifndef KELVRA_BASE_CODEPAGE_H
+#define KELVRA_BASE_CODEPAGE_H
 
 #include <cstddef>
 #include <string>

@@ -1,10 +1,10 @@
 // Textual replacement of placeholders in narrow (ANSI) texts.
-#ifndef KELVRA_APP_TEXT_REPLACE_H
-#define KELVRA_APP_TEXT_REPLACE_H
+#ifndef KELVRA_BASE_TEXT_REPLACE_H
+#define KELVRA_BASE_TEXT_REPLACE_H
 
 #include <string>
 
-#include "app/codepage.h"
+#include "base/codepage.h"
 
 // Replaces every occurrence of `oldText` in `text` by `newText`, left to
 // right. Occurrences never start inside a double-byte character, and the

@@ -1,8 +1,8 @@
 // Where the setup program may take DLLs from. It runs from download folders
 // where anyone can drop a DLL beside it, so every DLL it loads must come
 // from the system folder. Portable: the decisions, not the calls.
-#ifndef KELVRA_APP_DLL_POLICY_H
-#define KELVRA_APP_DLL_POLICY_H
+#ifndef KELVRA_BASE_DLL_POLICY_H
+#define KELVRA_BASE_DLL_POLICY_H
 
 #include <cstddef>
 #include <string>

@@ -1,7 +1,7 @@
 // Owner of a C stream: closes it when it goes, and tells on Close whether
 // everything written reached the file.
-#ifndef KELVRA_MEDIA_FILE_OWNER_H
-#define KELVRA_MEDIA_FILE_OWNER_H
+#ifndef KELVRA_BASE_FILE_OWNER_H
+#define KELVRA_BASE_FILE_OWNER_H
 
 #include <cstdio>
 #include <utility>

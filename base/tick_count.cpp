@@ -1,4 +1,4 @@
-#include "app/tick_count.h"
+#include "base/tick_count.h"
 
 std::uint64_t ExtendTickCount(std::uint64_t last, std::uint32_t now)
 {

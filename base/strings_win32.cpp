@@ -1,10 +1,10 @@
-#include "app/strings_win32.h"
+#include "base/strings_win32.h"
 
 #include <cstdlib>
 #include <vector>
 
-#include "app/module_win32.h"
-#include "app/text_replace.h"
+#include "base/module_win32.h"
+#include "base/text_replace.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Owners of what Windows hands out: file handles, registry keys, modules,
 // COM pointers and the COM apartment, task memory, GDI objects and icons.
 // Each owner releases what it holds exactly once and cannot be copied.
-#ifndef KELVRA_APP_HANDLES_WIN32_H
-#define KELVRA_APP_HANDLES_WIN32_H
+#ifndef KELVRA_BASE_HANDLES_WIN32_H
+#define KELVRA_BASE_HANDLES_WIN32_H
 
 #include <windows.h>
 #include <objbase.h>

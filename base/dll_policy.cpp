@@ -1,4 +1,4 @@
-#include "app/dll_policy.h"
+#include "base/dll_policy.h"
 
 const char* const kPreloadedSystemDlls[] = {
     "uxtheme.dll", "userenv.dll", "setupapi.dll", "apphelp.dll", "propsys.dll", "dwmapi.dll",

@@ -1,9 +1,9 @@
-#include "app/module_win32.h"
+#include "base/module_win32.h"
 
 #include <algorithm>
 #include <new>
 
-#include "app/setup_description.h"
+#include "base/path_limit.h"
 
 CAppModule g_Module;
 

@@ -9,7 +9,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "app/tick_count.h"
+#include "base/tick_count.h"
 
 namespace {
 

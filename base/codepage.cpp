@@ -1,4 +1,4 @@
-#include "app/codepage.h"
+#include "base/codepage.h"
 
 void LeadBytes::SetRange(unsigned char first, unsigned char last)
 {

@@ -1,14 +1,14 @@
 // Start-up's first act, and the one way the program loads a DLL at run time:
 // from the system folder only, never from beside setup.exe.
-#ifndef KELVRA_APP_DLL_SAFETY_H
-#define KELVRA_APP_DLL_SAFETY_H
+#ifndef KELVRA_BASE_DLL_SAFETY_H
+#define KELVRA_BASE_DLL_SAFETY_H
 
 #include <windows.h>
 
-#include "app/dll_policy.h"
+#include "base/dll_policy.h"
 
 // Restricts the DLL search of the whole process to the system folder, as
-// far as the running Windows allows (see app/dll_policy.h), and answers the
+// far as the running Windows allows (see base/dll_policy.h), and answers the
 // mode applied. Call before anything else in WinMain.
 DllSearchMode RestrictDllSearch();
 
@@ -28,7 +28,7 @@ int PreloadSystemDlls();
 // Loads a DLL by bare name ("gdiplus.dll") from the system folder only.
 // nullptr when it cannot; a name with folder parts is refused with
 // ERROR_INVALID_PARAMETER. Free with FreeLibrary, or hold a ModuleHandle
-// (app/handles_win32.h).
+// (base/handles_win32.h).
 HMODULE LoadSystemLibrary(const char* name);
 
 // Loads a DLL that the program's manifest binds as a side-by-side assembly

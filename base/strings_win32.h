@@ -1,12 +1,12 @@
 // Localised texts from the program's string table.
-#ifndef KELVRA_APP_STRINGS_H
-#define KELVRA_APP_STRINGS_H
+#ifndef KELVRA_BASE_STRINGS_H
+#define KELVRA_BASE_STRINGS_H
 
 #include <windows.h>
 
 #include <string>
 
-#include "app/codepage.h"
+#include "base/codepage.h"
 
 // Replaces `target` with the text of `id` in the language the platform picks
 // for the user interface, as narrow text of the thread's ANSI code page.

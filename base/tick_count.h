@@ -1,7 +1,7 @@
 // A 32-bit millisecond tick count, which wraps every 49.7 days, carried on
 // in 64 bits: how the program counts time on Windows without GetTickCount64.
-#ifndef KELVRA_APP_TICK_COUNT_H
-#define KELVRA_APP_TICK_COUNT_H
+#ifndef KELVRA_BASE_TICK_COUNT_H
+#define KELVRA_BASE_TICK_COUNT_H
 
 #include <cstdint>
 
