@@ -17,6 +17,7 @@
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/description_check.h"
 #include "tools/mediatool/host_file.h"
+#include "tools/mediatool/medium_check.h"
 #include "tools/mediatool/medium_writer.h"
 #include "tools/mediatool/options.h"
 #include "tools/mediatool/signing.h"
@@ -48,9 +49,6 @@ std::string NameList(const std::vector<const char*>& names, const char* last)
     return s;
 }
 
-// The default install folder is one of these, a product's Name and a
-// backslash: 32-bit and 64-bit Windows.
-const char* const kProgramFilesFolders[] = {"C:\\Program Files\\", "C:\\Program Files (x86)\\"};
 const std::size_t kMaxListedWarnings = 20;
 const unsigned char kUtf8Bom[] = {0xEF, 0xBB, 0xBF};
 
@@ -62,11 +60,12 @@ struct Options {
     signing::Options sign;
 };
 
-// The medium's name and title as setup will read them, in the code page.
-struct Description {
-    std::string name = medium::kDefaultProductName;
-    std::string title;
-    std::string encoding;   // how the file was written, for the summary
+// What the staging steps made, for the summary.
+struct Staged {
+    std::string setupName, iniName;
+    std::string encoding;      // how the description file was written
+    std::string splashState;
+    PackSummary packed;
 };
 
 std::string Lower(std::string s)
@@ -294,14 +293,8 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
         ok = false;
     };
     const fs::path setup = ArgPath(o.setup);
-    if (!fs::is_regular_file(setup, ec)) {
-        refuse(o.setup, "no such file (the setup program)");
-    } else {
-        FileOwner f(OpenFile(setup, "rb"));
-        char mz[2] = {};
-        if (!f || std::fread(mz, 1, 2, f.get()) != 2 || mz[0] != 'M' || mz[1] != 'Z')
-            refuse(o.setup, "not a Windows program (no MZ header)");
-    }
+    // What the program is, is for the medium check.
+    if (!fs::is_regular_file(setup, ec)) refuse(o.setup, "no such file (the setup program)");
     if (!o.ini.empty() && DescriptionFileName(PathText(setup.filename())).empty())
         refuse(o.setup, "the program's name has no '.', so the name of its setup description file would "
                         "depend on the folder the medium is copied to; name it like setup.exe");
@@ -418,183 +411,121 @@ void HelpAssemble()
         SupportedCodePages(), kPackageName, signing::kPasswordVariable, kProgramName);
 }
 
-int RunAssemble(const Args& args)
+namespace {
+
+// The description file first: it is converted to the code page.
+bool StageDescription(const Options& o, MediumWriter& writer, Staged& st, MediumRefusal& refusal)
 {
-    Options o;
-    int status = kExitOk;
-    if (!ParseOptions(args, o, status)) return status;
-    PrepareConsole();
+    if (o.ini.empty()) return true;
+    std::string raw, converted, why;
+    if (!ReadAll(ArgPath(o.ini), raw)) return refusal = {o.ini, "cannot be read"}, false;
+    if (!ConvertDescription(raw, o.cp, converted, st.encoding, why)) return refusal = {o.ini, why}, false;
+    st.iniName = DescriptionFileName(st.setupName);
+    const fs::path iniPath = writer.Staged(st.iniName);
+    if (!WriteAll(iniPath, converted)) return refusal = {PathText(iniPath), "cannot be written"}, false;
+    return true;
+}
 
-    std::vector<fs::path> runtime;
-    if (!CheckInputs(o, runtime)) {
-        std::fprintf(stderr, "mediatool assemble: nothing written\n");
-        return kExitRefused;
-    }
-    const LeadBytes lb = LeadBytes::ForCodePage(o.cp);
-    Warnings warnings;
-
-    // Everything is staged in a folder inside MEDIUM and put in place at the
-    // end: a refused medium never lies under the real names.
-    const fs::path out = ArgPath(o.out);
-    const fs::path setup = ArgPath(o.setup);
-    const std::string setupName = PathText(setup.filename());
-    MediumWriter writer(out, MediumFileNames(PathText(setup.filename()), DescriptionFileName(setupName)));
-    MediumRefusal refusal;
-    if (!writer.Begin(refusal)) {
-        Refuse(kCmd, refusal.what, refusal.why);
-        std::fprintf(stderr, "mediatool assemble: nothing written\n");
-        return kExitRefused;
-    }
-    auto fail = [&](const std::string& what, const std::string& why) {
-        if (!why.empty()) Refuse(kCmd, what, why);
-        writer.Abandon();
-        std::fprintf(stderr, "mediatool assemble: nothing written\n");
-        return kExitRefused;
-    };
-
-    // The description file first: its Name decides the default folder.
-    Description d;
-    std::string refusedName;
-    std::string iniName;
-    if (!o.ini.empty()) {
-        std::string raw, converted, why;
-        if (!ReadAll(ArgPath(o.ini), raw)) return fail(o.ini, "cannot be read");
-        if (!ConvertDescription(raw, o.cp, converted, d.encoding, why)) return fail(o.ini, why);
-        iniName = DescriptionFileName(setupName);
-        const fs::path iniPath = writer.Staged(iniName);
-        if (!WriteAll(iniPath, converted)) return fail(PathText(iniPath), "cannot be written");
-        FileOwner f(OpenFile(iniPath, "rb"));
-        ParseSetupDescription(f.get(), lb, d.name, d.title, &refusedName);
-        bool refused = false;
-        for (const DescriptionFinding& finding : CheckDescription(converted, o.cp)) {
-            if (finding.error) {
-                refused = true;
-                std::fprintf(stderr, "mediatool %s: %s\n", kCmd, finding.Describe(o.ini).c_str());
-            } else if (!finding.refusedName) {   // a refused Name is told below, with the name setup uses
-                warnings.Add(finding.Describe(o.ini), "");
-            }
-        }
-        if (refused) return fail(o.ini, "refused (see above)");
-    }
-    const std::string shownName = DisplayName(d.name, o.cp);
-    if (!refusedName.empty())
-        warnings.Add("Name \"" + DisplayName(refusedName, o.cp) + "\"",
-                     std::string(DescribeNameError(CheckFileNameComponent(refusedName, lb))) +
-                         "; setup passes the line over and names the product \"" + shownName + "\"");
-
-    // The payload, packed by the same code as 'mediatool pack'; what it
-    // computed (names, sizes, the package's digest) is used from here on.
+// The payload, packed by the same code as 'mediatool pack'; its digest is
+// known from packing.
+bool StagePayload(const Options& o, MediumWriter& writer, Staged& st, MediumRefusal& refusal)
+{
     PackOptions pack;
     pack.dir = ArgPath(o.payload);
     pack.out = writer.Staged(kPackageName);
     pack.cp = o.cp;
     pack.skipEmptyDirs = o.skipEmptyDirs;
     pack.packageDigest = true;
-    PackSummary packed;
-    if (PackFolder(pack, packed) != kExitOk) return fail("payload " + o.payload, "cannot be packed (see above)");
-    std::vector<std::string> names;
-    for (const PackedRecord& r : packed.records) names.push_back(r.name);
-    writer.KnownDigest(kPackageName, packed.packageSha256);
+    if (PackFolder(pack, st.packed) != kExitOk)
+        return refusal = {"payload " + o.payload, "cannot be packed (see above)"}, false;
+    writer.KnownDigest(kPackageName, st.packed.packageSha256);
+    return true;
+}
 
-    bool haveProgram = false;
-    for (const std::string& n : names)
-        if (Lower(n) == Lower(kProgramName)) haveProgram = true;
-    if (!haveProgram)
-        return fail(o.payload, std::string("no ") + kProgramName +
-                                   " at the top level; the shortcuts that setup creates start <install folder>\\" +
-                                   kProgramName);
-
-    // Side files are copied after the extraction, over payload files of
-    // the same name.
-    std::vector<std::string> sideFiles;
-    for (const medium::SideFile& f : medium::kSideFiles) sideFiles.push_back(f.name);
-    for (const std::string& n : names)
-        for (const std::string& side : sideFiles)
-            if (Lower(n) == Lower(side))
-                warnings.Add("payload " + DisplayName(n, o.cp), "setup copies the medium's " + side +
-                                                                   " over it at install time");
-
-    // Target paths under the default folder of 32-bit and 64-bit Windows.
-    std::size_t longest = 0;
-    std::string longestName;
-    std::vector<std::string> targets = names;
-    if (!o.splash.empty()) targets.push_back(kSplashName);
-    if (!o.icon.empty()) targets.push_back(kIconName);
-    for (const char* r : RuntimeFiles()) targets.push_back(r);
-    for (const std::string& n : targets) {
-        for (const char* base : kProgramFilesFolders) {
-            const std::size_t chars = CharCount(base, lb) + CharCount(d.name, lb) + 1 + CharCount(n, lb);
-            if (chars > longest) {
-                longest = chars;
-                longestName = n;
-            }
-            if (chars > kMaxPathChars)
-                warnings.Add(DisplayName(n, o.cp),
-                             "under " + std::string(base) + shownName + "\\ the path takes " +
-                                 std::to_string(chars) + " characters; Windows allows 259, so setup stops "
-                                 "with 'cannot create file' unless a shorter install folder is chosen");
-        }
-    }
-
-    // The setup program, the picture, the icon, the runtime files.
+bool StageSplash(const Options& o, MediumWriter& writer, Staged& st, MediumRefusal& refusal)
+{
+    if (o.splash.empty()) return true;
     std::string why;
-    const fs::path stagedSetup = writer.Staged(PathText(setup.filename()));
-    if (!CopyInto(setup, stagedSetup, why)) return fail(o.setup, "cannot be copied: " + why);
-    // Signed before the checksums are taken.
+    const fs::path splash = writer.Staged(kSplashName);
+    if (!CopyInto(ArgPath(o.splash), splash, why)) return refusal = {o.splash, "cannot be copied: " + why}, false;
+    if (StampHolds(splash)) {
+        st.splashState = "already stamped, copied as it is";
+        return true;
+    }
+    if (!StampByAppending(splash) || !StampHolds(splash)) return refusal = {PathText(splash), "cannot be stamped"}, false;
+    st.splashState = "stamped (512-byte trailer appended)";
+    return true;
+}
+
+// The setup program (signed before the checksums are taken), the icon and
+// the runtime files.
+bool StageFiles(const Options& o, const std::vector<fs::path>& runtime, MediumWriter& writer, Staged& st,
+                MediumRefusal& refusal)
+{
+    std::string why;
+    const fs::path stagedSetup = writer.Staged(st.setupName);
+    if (!CopyInto(ArgPath(o.setup), stagedSetup, why)) return refusal = {o.setup, "cannot be copied: " + why}, false;
     if (!o.sign.certificate.empty() && !signing::SignProgram(stagedSetup, o.sign, why))
-        return fail(o.setup, "cannot be signed: " + why);
-    std::string splashState;
-    if (!o.splash.empty()) {
-        const fs::path splash = writer.Staged(kSplashName);
-        if (!CopyInto(ArgPath(o.splash), splash, why)) return fail(o.splash, "cannot be copied: " + why);
-        std::string head;
-        if (!ReadAll(splash, head) || head.compare(0, 2, "BM") != 0)
-            warnings.Add(o.splash, "not a BMP picture (no BM header); setup may not be able to show it");
-        if (StampHolds(splash)) {
-            splashState = "already stamped, copied as it is";
-        } else {
-            if (!StampByAppending(splash) || !StampHolds(splash))
-                return fail(PathText(splash), "cannot be stamped");
-            splashState = "stamped (512-byte trailer appended)";
-        }
-    }
-    if (!o.icon.empty()) {
-        if (!CopyInto(ArgPath(o.icon), writer.Staged(kIconName), why)) return fail(o.icon, "cannot be copied: " + why);
-        std::string icon;
-        if (!ReadAll(writer.Staged(kIconName), icon) || icon.compare(0, 4, std::string("\0\0\1\0", 4)) != 0)
-            warnings.Add(o.icon, "not an icon file (no icon header)");
-    }
-    const std::vector<const char*> runtimeNames = RuntimeFiles();
-    for (std::size_t i = 0; i < runtimeNames.size(); ++i) {
-        const fs::path to = writer.Staged(runtimeNames[i]);
+        return refusal = {o.setup, "cannot be signed: " + why}, false;
+    if (!StageSplash(o, writer, st, refusal)) return false;
+    if (!o.icon.empty() && !CopyInto(ArgPath(o.icon), writer.Staged(kIconName), why))
+        return refusal = {o.icon, "cannot be copied: " + why}, false;
+    const std::vector<const char*> names = RuntimeFiles();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const fs::path to = writer.Staged(names[i]);
         if (o.placeholderRuntime) {
-            if (!WriteAll(to, PlaceholderText(runtimeNames[i]))) return fail(PathText(to), "cannot be written");
+            if (!WriteAll(to, PlaceholderText(names[i]))) return refusal = {PathText(to), "cannot be written"}, false;
         } else if (!CopyInto(runtime[i], to, why)) {
-            return fail(PathText(runtime[i]), "cannot be copied: " + why);
+            return refusal = {PathText(runtime[i]), "cannot be copied: " + why}, false;
         }
     }
+    return true;
+}
 
-    if (o.strict && warnings.Count()) {
-        warnings.Finish();
-        return fail("--strict", std::to_string(warnings.Count()) + " warnings count as errors");
+// The medium check on the staging, as verify runs it on a medium; prints
+// what it found under the medium's own names. False when refused.
+bool CheckStaged(const Options& o, const MediumWriter& writer, MediumReport& report)
+{
+    MediumCheckOptions options;
+    options.cp = o.cp;
+    options.digestsKnown = true;
+    report = CheckMedium(writer.Stage(), options);
+    const fs::path out = ArgPath(o.out);
+    Warnings warnings;
+    std::size_t problems = 0, demonstration = 0;
+    for (const Finding& f : report.findings) {
+        const std::string text = FindingText(f, out);
+        if (f.severity == Severity::kWarning) warnings.Add(text, "");
+        else if (f.severity == Severity::kNotForRelease && o.placeholderRuntime) ++demonstration;
+        else if (f.severity != Severity::kFine) ++problems, std::fprintf(stderr, "mediatool %s: %s\n", kCmd, text.c_str());
     }
-    // Into place, on the device.
-    if (!writer.Commit(refusal)) return fail(refusal.what, refusal.why);
     warnings.Finish();
-    if (Quiet()) return kExitOk;
+    if (problems) return false;
+    if (o.strict && warnings.Count())
+        return Refuse(kCmd, "--strict", std::to_string(warnings.Count()) + " warnings count as errors"), false;
+    if (o.strict && demonstration)
+        return Refuse(kCmd, "--strict", "the runtime files are placeholders, not for release"), false;
+    return true;
+}
 
-    // The summary, with the digests a published medium can be checked against.
+// The summary, with the digests a published medium can be checked against.
+void PrintSummary(const Options& o, const MediumWriter& writer, const Staged& st, const MediumReport& report)
+{
+    const fs::path out = ArgPath(o.out);
+    const MediumFacts& facts = report.facts;
+    const std::string shownName = DisplayName(facts.productName, o.cp);
     std::printf("medium %s (code page %u):\n", PathText(out).c_str(), o.cp);
     std::vector<std::pair<std::string, std::string>> rows;
     signing::Signature signature;
-    signing::ReadSignature(out / setup.filename(), signature, why);
-    rows.push_back({setupName, "the setup program, " + signing::Describe(signature)});
-    rows.push_back({kPackageName, std::to_string(names.size()) + " files, " + std::to_string(packed.dataSize) +
-                                      " bytes of data"});
-    if (!iniName.empty())
-        rows.push_back({iniName, "Name \"" + shownName + "\", Title \"" + DisplayName(d.title, o.cp) + "\"; " +
-                                     d.encoding});
-    if (!o.splash.empty()) rows.push_back({kSplashName, splashState});
+    std::string why;
+    signing::ReadSignature(out / fs::u8path(st.setupName), signature, why);
+    rows.push_back({st.setupName, "the setup program, " + signing::Describe(signature)});
+    rows.push_back({kPackageName, std::to_string(st.packed.records.size()) + " files, " +
+                                      std::to_string(st.packed.dataSize) + " bytes of data"});
+    if (!st.iniName.empty())
+        rows.push_back({st.iniName, "Name \"" + shownName + "\", Title \"" + DisplayName(facts.title, o.cp) + "\"; " +
+                                        st.encoding});
+    if (!o.splash.empty()) rows.push_back({kSplashName, st.splashState});
     if (!o.icon.empty()) rows.push_back({kIconName, "the shortcut icon"});
     for (const char* r : RuntimeFiles())
         rows.push_back({r, o.placeholderRuntime ? "PLACEHOLDER, not installable on a real system"
@@ -609,14 +540,51 @@ int RunAssemble(const Args& args)
                     row.second.c_str(), hex.c_str());
     }
     std::printf("  %-28s %10s  every file above, for sha256sum -c\n", checksums::kFileName, "");
+    for (const std::string& name : writer.Leftovers())
+        std::printf("removed, left by an interrupted run: %s/\n", name.c_str());
     for (const std::string& name : writer.Removed()) std::printf("removed from the previous medium: %s\n", name.c_str());
     for (const std::string& name : writer.Kept()) std::printf("kept (not part of the medium): %s\n", name.c_str());
     std::printf("default install folder: C:\\Program Files\\%s\\ (64-bit Windows: C:\\Program Files (x86)\\%s\\)\n",
                 shownName.c_str(), shownName.c_str());
-    std::printf("longest target path there: %zu of 259 characters (%s)\n", longest,
-                DisplayName(longestName, o.cp).c_str());
+    std::printf("longest target path there: %zu of 259 characters (%s)\n", facts.longestPath,
+                DisplayName(facts.longestName, o.cp).c_str());
     if (o.placeholderRuntime)
         std::printf("note: the runtime files are placeholders; a real medium needs the real ones (--runtime DIR)\n");
-    std::printf("assembled with %zu warning%s\n", warnings.Count(), warnings.Count() == 1 ? "" : "s");
+    const std::size_t warnings = report.Count(Severity::kWarning);
+    std::printf("assembled with %zu warning%s\n", warnings, warnings == 1 ? "" : "s");
+}
+
+} // namespace
+
+int RunAssemble(const Args& args)
+{
+    Options o;
+    int status = kExitOk;
+    if (!ParseOptions(args, o, status)) return status;
+    PrepareConsole();
+
+    std::vector<fs::path> runtime;
+    if (!CheckInputs(o, runtime)) {
+        std::fprintf(stderr, "mediatool assemble: nothing written\n");
+        return kExitRefused;
+    }
+    // Everything is staged in a folder inside MEDIUM, checked there as a
+    // whole medium and put in place at the end: a refused medium never lies
+    // under the real names.
+    Staged st;
+    st.setupName = PathText(ArgPath(o.setup).filename());
+    MediumWriter writer(ArgPath(o.out), MediumFileNames(st.setupName, DescriptionFileName(st.setupName)));
+    MediumRefusal refusal;
+    MediumReport report;
+    const bool staged = writer.Begin(refusal) && StageDescription(o, writer, st, refusal) &&
+                        StagePayload(o, writer, st, refusal) && StageFiles(o, runtime, writer, st, refusal) &&
+                        writer.Seal(refusal);
+    if (!staged || !CheckStaged(o, writer, report) || !writer.Commit(refusal)) {
+        if (!refusal.what.empty()) Refuse(kCmd, refusal.what, refusal.why);
+        writer.Abandon();
+        std::fprintf(stderr, "mediatool assemble: nothing written\n");
+        return kExitRefused;
+    }
+    if (!Quiet()) PrintSummary(o, writer, st, report);
     return kExitOk;
 }
