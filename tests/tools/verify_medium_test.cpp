@@ -67,6 +67,7 @@ TEST_F(VerifyMedium, SoundMediumPasses)
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(Has(r.out, "setup.exe: a 32-bit Windows GUI program, unsigned")) << r.out;
     EXPECT_TRUE(Has(r.out, "ready for release (code page 936)")) << r.out;
+    EXPECT_EQ(Tool("verify -q " + Q(medium_)).out, "") << "nothing, as its help says";
 }
 
 // Each fault alone; `resum` rewrites SHA256SUMS afterwards so that only the
