@@ -375,11 +375,13 @@ void HelpAssemble()
         "                               reads it (names in UTF-8)\n\n"
         "  -o, --output MEDIUM  the medium's folder (--out MEDIUM is the older spelling)\n"
         "  --codepage N       the installer's ANSI code page (default 936; also %s)\n"
-        "  --replace          replace the medium in MEDIUM (a folder with %s): only\n"
-        "                     the files above are replaced or removed; everything else\n"
-        "                     in the folder stays and is listed\n"
+        "  --replace          replace the medium in MEDIUM (a folder with %s): the\n"
+        "                     files above are replaced, and what the previous medium's\n"
+        "                     %s lists is removed; everything else in the folder\n"
+        "                     stays and is listed\n"
         "  --skip-empty-dirs  leave empty payload folders out instead of refusing\n"
-        "  --strict           refuse on any warning, writing nothing (for CI)\n"
+        "  --strict           refuse on any warning or placeholder runtime files,\n"
+        "                     writing nothing (for CI; as verify --strict)\n"
         "  --sign CERT.p12    sign the medium's setup program (Authenticode, SHA-256) with\n"
         "                     osslsigncode before the checksums are taken; mediatool.exe\n"
         "                     cannot sign (use signtool before assembling)\n"
@@ -393,14 +395,17 @@ void HelpAssemble()
         "                     reproducible\n"
         "  -q, --quiet        no progress and no summary (warnings and refusals still show)\n\n"
         "The files are staged in a hidden folder inside MEDIUM (so a USB stick's root and\n"
-        "'.' work), flushed to the device and put in place one by one; an interrupted run\n"
-        "(Ctrl-C, SIGTERM) removes the staging. MEDIUM may not lie inside, or hold, any\n"
-        "input.\n\n"
+        "'.' work), checked there by the same medium check as 'verify MEDIUM', flushed\n"
+        "to the device and put in place one by one; an interrupted run (Ctrl-C, SIGTERM)\n"
+        "removes the staging, and one left by a killed run goes with the next run into\n"
+        "MEDIUM. MEDIUM may not lie inside, or hold, any input.\n\n"
         "Refused, with nothing written: a missing runtime file, a payload that 'pack'\n"
-        "refuses, a payload without %s at its top level (the shortcuts start it),\n"
-        "a description file the code page cannot hold (its line and column) or with an\n"
-        "empty Name (setup would name the folder and shortcuts \"\"), an output folder that touches an\n"
-        "input, a certificate or password osslsigncode cannot use.\n"
+        "refuses, and whatever the medium check finds a problem: a setup program that\n"
+        "is not a 32-bit Windows GUI program, a payload without %s at its top\n"
+        "level (the shortcuts start it), a description file the code page cannot hold\n"
+        "(its line and column) or with an empty Name (setup would name the folder and\n"
+        "shortcuts \"\"); also an output folder that touches an input, a certificate or\n"
+        "password osslsigncode cannot use.\n"
         "Warned: target paths longer than 259 characters under the default folder of\n"
         "32-bit and 64-bit Windows (C:\\Program Files\\<Name>\\, C:\\Program Files (x86)\\<Name>\\),\n"
         "payload files that setup's side files replace, a Name that cannot name a folder,\n"
@@ -408,7 +413,7 @@ void HelpAssemble()
         "Exit status: 0 assembled (perhaps with warnings), 1 refused, 2 usage error\n"
         "(also --sign on Windows); interrupted: the signal's own status.\n",
         kPackageName, kSplashName, kIconName, runtime.front(), NameList(dlls, ", ").c_str(), medium::kChecksumsName,
-        SupportedCodePages(), kPackageName, signing::kPasswordVariable, kProgramName);
+        SupportedCodePages(), kPackageName, medium::kChecksumsName, signing::kPasswordVariable, kProgramName);
 }
 
 namespace {
