@@ -220,6 +220,12 @@ TEST_F(MediumRules, ReplaceRemovesThePreviousMediumAndLeftovers)
     const ToolRun v = Tool("verify -q " + Q(m_));
     EXPECT_EQ(v.status, 0) << v.out;
     EXPECT_TRUE(Has(v.out, "notes.txt: not listed")) << v.out;
+
+    // A folder that holds only a killed run's staging is no medium to replace.
+    fs::remove_all(m_);
+    Put(m_ / ".mediatool.999999999.tmp" / "Setup.pkg", "half");
+    EXPECT_EQ(Assemble().status, 0);
+    EXPECT_FALSE(fs::exists(m_ / ".mediatool.999999999.tmp"));
 }
 
 } // namespace

@@ -329,9 +329,9 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
     if (fs::exists(out, ec)) {
         if (!fs::is_directory(out, ec))
             refuse(o.out, "exists and is not a folder");
-        else if (!fs::is_empty(out, ec) && !o.replace)
+        else if (!HoldsOnlyLeftovers(out) && !o.replace)
             refuse(o.out, "already exists and is not an empty folder (--replace replaces it)");
-        else if (!fs::is_empty(out, ec) && !fs::exists(out / kPackageName, ec))
+        else if (!HoldsOnlyLeftovers(out) && !fs::exists(out / kPackageName, ec))
             refuse(o.out, std::string("does not look like a medium (no ") + kPackageName + "), so it is not replaced");
     }
     // Replacing the medium must never touch what it is made from.

@@ -32,7 +32,24 @@ fs::path ParentOf(const fs::path& dir)
     return abs.parent_path();
 }
 
+// A staging folder of a run of this tool that no longer runs.
+bool IsLeftover(const fs::directory_entry& e)
+{
+    std::error_code ec;
+    unsigned long pid = 0;
+    return e.is_directory(ec) && !e.is_symlink(ec) && tempfiles::IsStagingFolderName(NameOf(e.path()), pid) &&
+           !tempfiles::ProcessRunning(pid);
+}
+
 } // namespace
+
+bool HoldsOnlyLeftovers(const fs::path& out)
+{
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(out, ec))
+        if (!IsLeftover(e)) return false;
+    return !ec;
+}
 
 std::vector<std::string> MediumFileNames(const std::string& setupName, const std::string& descriptionName)
 {
@@ -106,11 +123,8 @@ bool MediumWriter::RemoveLeftovers(MediumRefusal& refusal)
 {
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(out_, ec)) {
-        unsigned long pid = 0;
+        if (!IsLeftover(e)) continue;
         const std::string name = NameOf(e.path());
-        if (!e.is_directory(ec) || e.is_symlink(ec) || !tempfiles::IsStagingFolderName(name, pid) ||
-            tempfiles::ProcessRunning(pid))
-            continue;
         fs::remove_all(e.path(), ec);
         if (ec) {
             refusal = {PathText(e.path()), "left by an interrupted run, cannot be removed: " + ec.message()};

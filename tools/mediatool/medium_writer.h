@@ -33,6 +33,10 @@ std::vector<std::string> MediumFileNames(const std::string& setupName, const std
 // medium would then change or remove what it is made from.
 MediumRefusal CheckOutputPlace(const fs::path& out, const std::vector<MediumInput>& inputs);
 
+// Whether `out` holds nothing but staging folders that killed runs of this
+// tool left (which the next run removes).
+bool HoldsOnlyLeftovers(const fs::path& out);
+
 class MediumWriter {
 public:
     // `names`: MediumFileNames of this medium.
