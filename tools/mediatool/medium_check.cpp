@@ -1,4 +1,5 @@
 #include "tools/mediatool/medium_check.h"
+#include "tools/mediatool/medium_rule.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -93,23 +94,7 @@ bool IsFile(const fs::path& p)
     return fs::is_regular_file(p, ec);
 }
 
-// What every rule works on: the folder, the options, and the report the
-// rules fill in order.
-struct Context {
-    fs::path dir;
-    MediumCheckOptions options;
-    LeadBytes lb;
-    MediumReport report;
-    std::set<std::string> listed;   // normal names from the checksum file
-
-    fs::path Path(const std::string& name) const { return dir / fs::u8path(name); }
-    void Add(Severity s, const std::string& file, const std::string& why) { Add(s, file, "", why); }
-    void Add(Severity s, const std::string& file, const std::string& where, const std::string& why)
-    {
-        report.findings.push_back({s, file, where, why});
-    }
-    bool Listed(const std::string& name) const { return listed.count(name) != 0; }
-};
+using Context = MediumContext;
 
 // --- the checksum file and what it lists ---------------------------------
 
@@ -330,18 +315,20 @@ void CheckPictures(Context& c)
 }
 
 // The rules in the order they run; each may use what earlier ones learnt.
-using Rule = void (*)(Context&);
-const Rule kRules[] = {
+// A rule of another file (medium_rule.h) takes its place in this list.
+const MediumRule kRules[] = {
     CheckChecksums,        // what the checksum file lists, and that it holds
     FindInstaller,         // the one program it lists
     CheckListing,          // what setup reads is listed
     CheckCoverage,         // nothing else lies on the medium
     CheckInstaller,        // the setup program itself
-    // Signatures: the installer's and the checksum file's, once they are known.
+    // Signatures go here: the installer's and the checksum file's, once
+    // facts.installer and the listing are known.
     CheckDescriptionRule,  // through setup's own parser; names the product
     CheckPackage,          // every record, under the product's folder
     CheckSideFiles,        // the files setup copies
-    // Runtime files: what the side files must be beyond being there.
+    // The runtime files' own checks go here: what they must be beyond
+    // being there and no placeholder.
     CheckPictures,
 };
 
@@ -392,7 +379,7 @@ std::size_t MediumReport::Count(Severity s) const
 MediumReport CheckMedium(const fs::path& dir, const MediumCheckOptions& options)
 {
     Context c{dir, options, LeadBytes::ForCodePage(options.cp), {}, {}};
-    for (Rule rule : kRules) rule(c);
+    for (MediumRule rule : kRules) rule(c);
     return std::move(c.report);
 }
 
