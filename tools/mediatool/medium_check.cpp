@@ -155,7 +155,7 @@ std::string Danger(const fs::path& p, const std::string& name, bool folder)
 {
     const std::string base = Lower(name.substr(name.rfind('/') + 1));
     unsigned long pid = 0;
-    if (folder && name == base && tempfiles::IsStagingFolderName(name, pid))
+    if (folder && name.find('/') == std::string::npos && tempfiles::IsStagingFolderName(name, pid))
         return "the staging folder of an interrupted mediatool run; the next assemble into this folder removes it";
     if (base == kAutorun) return "Windows reads it when the medium is inserted";
     for (const char* suffix : kRunnableSuffixes)
@@ -175,7 +175,8 @@ void CheckCoverage(Context& c)
     fs::recursive_directory_iterator it(c.dir, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().lexically_relative(c.dir).generic_u8string();
-        const bool folder = it->is_directory(ec) && !it->is_symlink(ec);
+        std::error_code kind;   // a dangling link is no folder, and no reason to stop
+        const bool folder = it->is_directory(kind) && !it->is_symlink(kind);
         if (name == checksums::kFileName || name == medium::kChecksumsSignatureName || (!folder && c.Listed(name))) continue;
         if (folder && folders.count(name)) continue;
         if (folder) it.disable_recursion_pending();
