@@ -164,6 +164,17 @@ std::string Danger(const fs::path& p, const std::string& name, bool folder)
     return std::string();
 }
 
+// Listed as it is, or under another case on a file system that takes both
+// for one file (a FAT stick mounted on Linux).
+bool Covered(const Context& c, const std::string& name)
+{
+    if (c.Listed(name)) return true;
+    std::error_code ec;
+    for (const std::string& listed : c.listed)
+        if (Lower(listed) == Lower(name) && fs::equivalent(c.Path(listed), c.Path(name), ec)) return true;
+    return false;
+}
+
 void CheckCoverage(Context& c)
 {
     if (!c.report.facts.listed) return;
@@ -177,7 +188,8 @@ void CheckCoverage(Context& c)
         const std::string name = it->path().lexically_relative(c.dir).generic_u8string();
         std::error_code kind;   // a dangling link is no folder, and no reason to stop
         const bool folder = it->is_directory(kind) && !it->is_symlink(kind);
-        if (name == checksums::kFileName || name == medium::kChecksumsSignatureName || (!folder && c.Listed(name))) continue;
+        if (name == checksums::kFileName || name == medium::kChecksumsSignatureName || (!folder && Covered(c, name)))
+            continue;
         if (folder && folders.count(name)) continue;
         if (folder) it.disable_recursion_pending();
         const std::string danger = Danger(it->path(), name, folder);
