@@ -54,6 +54,12 @@ struct FileTraits {
     static HANDLE None() { return INVALID_HANDLE_VALUE; }
     static bool Release(HANDLE h) { return ::CloseHandle(h) != FALSE; }
 };
+// A process or thread: OpenProcess gives null, not INVALID_HANDLE_VALUE.
+struct ProcessTraits {
+    using Handle = HANDLE;
+    static HANDLE None() { return nullptr; }
+    static bool Release(HANDLE h) { return ::CloseHandle(h) != FALSE; }
+};
 struct KeyTraits {
     using Handle = HKEY;
     static HKEY None() { return nullptr; }
@@ -83,6 +89,7 @@ struct MemoryDcTraits {
 
 // A file opened with CreateFile: INVALID_HANDLE_VALUE holds nothing.
 using FileHandle = UniqueHandle<FileTraits>;
+using ProcessHandle = UniqueHandle<ProcessTraits>;
 using KeyHandle = UniqueHandle<KeyTraits>;
 using ModuleHandle = UniqueHandle<ModuleTraits>;
 using IconHandle = UniqueHandle<IconTraits>;

@@ -47,6 +47,8 @@ constexpr char kDotNetInstaller[] = "dotnetfx\\dotnetfx.exe";      // offered, n
 
 // Written by mediatool beside the medium's files, as sha256sum -c reads it.
 constexpr char kChecksumsName[] = "SHA256SUMS";
+// The checksum file's detached signature; it covers that file, not itself.
+constexpr char kChecksumsSignatureName[] = "SHA256SUMS.p7s";
 
 // The product name when the description sets none.
 constexpr char kDefaultProductName[] = "Kelvra";

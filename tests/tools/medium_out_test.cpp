@@ -83,6 +83,7 @@ TEST_F(MediumOut, ReplaceKeepsWhatIsNotTheMedium)
     Put(usb / "notes.pdf", "y");
     Put(usb / "Setup.pkg", "");
     Put(usb / "icon.ico", "the previous medium's icon");
+    Put(usb / "SHA256SUMS", std::string(64, '0') + "  ./icon.ico\n");   // what goes is what it lists
     Put(usb / "Setup.pkg.part", "a user's file that looks temporary");
     const ToolRun r = Tool(Assemble(usb, " --placeholder-runtime --replace"));
     ASSERT_EQ(r.status, 0) << r.out;

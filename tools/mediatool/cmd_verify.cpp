@@ -154,11 +154,18 @@ void HelpVerify()
         "package carries no checksum, so it can only be checked for its structure: a\n"
         "changed byte inside a record's data shows only with --against or --manifest,\n"
         "or when its medium is verified.\n\n"
-        "A folder is checked as a whole medium: %s, every required file\n"
-        "present, the setup program a 32-bit Windows GUI program and its signature,\n"
-        "the package as above, the description file (decodes in the code page, a\n"
-        "Name setup can use, no unknown keys), the splash picture's stamp, and no\n"
-        "placeholder runtime files (not for release). Every problem is listed.\n\n"
+        "A folder is checked as a whole medium, by the same check that assemble runs\n"
+        "before it puts a medium in place: %s read as sha256sum -c reads it and\n"
+        "every file it lists intact; the required files, the setup program and its\n"
+        "description file listed; every file or folder it does not list named\n"
+        "(programs, DLLs, manifests, .local folders, autorun.inf and a staging folder\n"
+        "left by a killed run are problems, anything else a warning); the setup program\n"
+        "it lists a 32-bit Windows GUI program, and its signature; the package as above,\n"
+        "with the program the shortcuts start, target paths over 259 characters and\n"
+        "payload files a side file replaces; the description file through setup's own\n"
+        "parser (decodes in the code page, a Name setup can use, no unknown keys); the\n"
+        "runtime files, not placeholders (not for release); the splash picture's\n"
+        "stamp. Every problem is listed.\n\n"
         "  --against DIR    also compare every record byte for byte with the file of\n"
         "                   the same name below DIR, and name files in DIR that no\n"
         "                   record holds\n"
@@ -169,80 +176,117 @@ void HelpVerify()
         "  --codepage N     the code page of the names (default 936; with --manifest,\n"
         "                   the manifest's)\n"
         "  --strict         with a medium: warnings (such as unknown keys in the\n"
-        "                   description file) count as problems\n"
+        "                   description file or a file the checksums do not list)\n"
+        "                   count as problems\n"
         "  -q, --quiet      nothing on success; problems are still listed\n\n"
         "Exit status: 0 verified, 1 differences, a broken package or a medium with\n"
         "problems, 2 usage error.\n",
         medium::kChecksumsName);
 }
 
-int RunVerify(const Args& args)
-{
-    fs::path package, against, manifestPath;
+namespace {
+
+struct VerifyOptions {
+    fs::path target, against, manifestPath;
     bool haveAgainst = false, haveManifest = false, haveCodePage = false, strict = false;
     unsigned cp = kDefaultCodePage;
+};
+
+bool ParseVerify(const Args& args, VerifyOptions& o)
+{
     ParsedArgs parsed;
     if (!ParseCommandLine(kCmd, args,
                           {{"against", 0, true}, {"manifest", 0, true}, {"codepage", 0, true}, {"strict", 0, false}},
                           parsed))
-        return kExitUsage;
+        return false;
     for (const auto& [name, value] : parsed.options) {
-        if (name == "against") {
-            against = ArgPath(value);
-            haveAgainst = true;
-        } else if (name == "manifest") {
-            manifestPath = ArgPath(value);
-            haveManifest = true;
-        } else if (name == "codepage") {
-            if (!TakeCodePage(kCmd, value, cp)) return kExitUsage;
-            haveCodePage = true;
-        } else if (name == "strict") {
-            strict = true;
-        }
+        if (name == "against") o.against = ArgPath(value), o.haveAgainst = true;
+        else if (name == "manifest") o.manifestPath = ArgPath(value), o.haveManifest = true;
+        else if (name == "strict") o.strict = true;
+        else if (name == "codepage" && !TakeCodePage(kCmd, value, o.cp)) return false;
+        else if (name == "codepage") o.haveCodePage = true;
     }
-    if (parsed.operands.empty()) return UsageError(kCmd, "no package named"), kExitUsage;
-    if (parsed.operands.size() > 1)
-        return UsageError(kCmd, "unexpected argument '" + parsed.operands[1] + "'"), kExitUsage;
-    package = ArgPath(parsed.operands[0]);
+    if (parsed.operands.empty()) return UsageError(kCmd, "no package named"), false;
+    if (parsed.operands.size() > 1) return UsageError(kCmd, "unexpected argument '" + parsed.operands[1] + "'"), false;
+    o.target = ArgPath(parsed.operands[0]);
     std::error_code ec;
-    if (fs::is_directory(package, ec)) {
-        if (haveAgainst || haveManifest)
-            return UsageError(kCmd, "--against and --manifest take a package, not a medium folder"), kExitUsage;
-        PrepareConsole();
-        return VerifyMedium(package, cp, strict);
+    if (fs::is_directory(o.target, ec)) {
+        if (o.haveAgainst || o.haveManifest)
+            return UsageError(kCmd, "--against and --manifest take a package, not a medium folder"), false;
+    } else if (o.strict) {
+        return UsageError(kCmd, "--strict takes a medium folder"), false;
     }
-    if (strict) return UsageError(kCmd, "--strict takes a medium folder"), kExitUsage;
-    PrepareConsole();
+    return true;
+}
 
-    Manifest manifest;
-    if (haveManifest) {
-        std::string why;
-        if (!ReadManifest(manifestPath, manifest, why)) return Refuse(kCmd, PathText(manifestPath), why), kExitRefused;
-        if (haveCodePage && cp != manifest.codePage)
-            return Refuse(kCmd, PathText(manifestPath),
-                          "written for code page " + std::to_string(manifest.codePage) + ", not " +
-                              std::to_string(cp)),
-                   kExitRefused;
-        cp = manifest.codePage;
+// verify MEDIUM_DIR: the medium check, printed. Sound findings only without -q.
+int VerifyMediumFolder(const VerifyOptions& o)
+{
+    MediumCheckOptions options;
+    options.cp = o.cp;
+    const MediumReport report = CheckMedium(o.target, options);
+    std::size_t problems = 0;
+    for (const Finding& f : report.findings) {
+        const bool counts = f.severity == Severity::kProblem || f.severity == Severity::kNotForRelease ||
+                            (o.strict && f.severity == Severity::kWarning);
+        problems += counts;
+        if (f.severity == Severity::kFine && Quiet()) continue;
+        std::printf("%s%s\n", f.severity == Severity::kWarning && !o.strict ? "warning: " : "",
+                    FindingText(f, o.target).c_str());
     }
-    std::string notFolder;
-    if (haveAgainst && !IsFolder(against, notFolder)) return Refuse(kCmd, PathText(against), notFolder), kExitRefused;
+    if (problems) {
+        Refuse(kCmd, PathText(o.target), std::to_string(problems) + (problems == 1 ? " problem" : " problems") +
+                                             " found; not ready for release");
+        return kExitRefused;
+    }
+    if (!Quiet()) std::printf("%s: a medium ready for release (code page %u)\n", PathText(o.target).c_str(), o.cp);
+    return kExitOk;
+}
 
-    std::uint64_t size = 0;
-    if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
-    if (size == 0) return Refuse(kCmd, PathText(package), "empty: no records, setup would install nothing"), kExitRefused;
-    FileOwner f(OpenFile(package, "rb"));
-    if (!f) return Refuse(kCmd, PathText(package), std::string("cannot be opened: ") + std::strerror(errno)), kExitRefused;
-    std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
-    FileSource file(f.get());
-    HashingSource source(file, haveManifest);
+// The manifest that pack --manifest wrote, against what the walk found.
+void CompareManifest(Verifier& verifier, const Manifest& manifest, std::uint64_t size, const std::string& digest)
+{
+    const auto& got = verifier.entries_;
+    const auto& want = manifest.records;
+    if (got.size() != want.size())
+        verifier.Problem("manifest: it lists " + std::to_string(want.size()) + " records, the package holds " +
+                         std::to_string(got.size()) + (got.size() < want.size() ? " (cut off at a record boundary?)" : ""));
+    for (std::size_t i = 0; i < got.size() && i < want.size(); ++i) {
+        const std::string which = "manifest: record " + std::to_string(i + 1) + " (" + got[i].name + "): ";
+        if (got[i].name != want[i].name)
+            verifier.Problem(which + "the manifest names it " + want[i].name);
+        else if (got[i].size != want[i].size)
+            verifier.Problem(which + std::to_string(got[i].size) + " bytes, the manifest says " +
+                             std::to_string(want[i].size));
+        else if (got[i].sha256 != want[i].sha256)
+            verifier.Problem(which + "content differs (SHA-256)");
+    }
+    if (size != manifest.packageSize)
+        verifier.Problem("manifest: the package is " + std::to_string(size) + " bytes, the manifest says " +
+                         std::to_string(manifest.packageSize));
+    else if (digest != manifest.packageSha256)
+        verifier.Problem("manifest: the package's SHA-256 differs");
+}
 
-    Verifier verifier(cp, haveAgainst ? &against : nullptr, haveManifest);
+// Files below --against that no record holds.
+void ListOnlyInFolder(Verifier& verifier, const fs::path& against)
+{
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(against, ec), end; !ec && it != end; it.increment(ec)) {
+        if (fs::is_directory(it->symlink_status(ec))) continue;
+        if (!verifier.hostPaths_.count(it->path().lexically_normal()))
+            verifier.Problem("only in folder: " + PathText(it->path().lexically_relative(against)));
+    }
+}
+
+// The package in one forward pass; false, after the refusal, when broken.
+bool WalkPackage(ByteSource& source, std::uint64_t size, unsigned cp, Verifier& verifier, std::uint32_t& records,
+                 const fs::path& package)
+{
     const LeadBytes lb = LeadBytes::ForCodePage(cp);
     PackageWalker walker(source, static_cast<std::uint32_t>(size));
     std::vector<unsigned char> buffer(kReadBlock);
     Progress progress("verifying", size);
-    std::uint32_t records = 0;
     while (walker.NextRecord()) {
         verifier.Record(walker.Record(), CheckName(walker.Record().name, lb));
         for (std::size_t got; (got = walker.ReadChunk(buffer.data(), buffer.size())) > 0;) {
@@ -254,53 +298,59 @@ int RunVerify(const Args& args)
         ++records;
     }
     progress.Finish();
-    if (walker.Error() != PackageError::kNone) {
-        Refuse(kCmd, PathText(package), DescribeBreak(walker, cp));
-        return kExitRefused;
-    }
+    if (walker.Error() == PackageError::kNone) return true;
+    Refuse(kCmd, PathText(package), DescribeBreak(walker, cp));
+    return false;
+}
 
-    if (haveAgainst) {
-        for (fs::recursive_directory_iterator it(against, ec), end; !ec && it != end; it.increment(ec)) {
-            if (fs::is_directory(it->symlink_status(ec))) continue;
-            if (!verifier.hostPaths_.count(it->path().lexically_normal()))
-                verifier.Problem("only in folder: " + PathText(it->path().lexically_relative(against)));
-        }
+int VerifyPackage(VerifyOptions& o)
+{
+    Manifest manifest;
+    if (o.haveManifest) {
+        std::string why;
+        if (!ReadManifest(o.manifestPath, manifest, why)) return Refuse(kCmd, PathText(o.manifestPath), why), kExitRefused;
+        if (o.haveCodePage && o.cp != manifest.codePage)
+            return Refuse(kCmd, PathText(o.manifestPath),
+                          "written for code page " + std::to_string(manifest.codePage) + ", not " + std::to_string(o.cp)),
+                   kExitRefused;
+        o.cp = manifest.codePage;
     }
-
-    if (haveManifest) {
-        const std::string digest = Sha256::Hex(source.hash_.Finish());
-        const auto& got = verifier.entries_;
-        const auto& want = manifest.records;
-        if (got.size() != want.size())
-            verifier.Problem("manifest: it lists " + std::to_string(want.size()) + " records, the package holds " +
-                             std::to_string(got.size()) +
-                             (got.size() < want.size() ? " (cut off at a record boundary?)" : ""));
-        for (std::size_t i = 0; i < got.size() && i < want.size(); ++i) {
-            const std::string which = "manifest: record " + std::to_string(i + 1) + " (" + got[i].name + "): ";
-            if (got[i].name != want[i].name)
-                verifier.Problem(which + "the manifest names it " + want[i].name);
-            else if (got[i].size != want[i].size)
-                verifier.Problem(which + std::to_string(got[i].size) + " bytes, the manifest says " +
-                                 std::to_string(want[i].size));
-            else if (got[i].sha256 != want[i].sha256)
-                verifier.Problem(which + "content differs (SHA-256)");
-        }
-        if (size != manifest.packageSize)
-            verifier.Problem("manifest: the package is " + std::to_string(size) + " bytes, the manifest says " +
-                             std::to_string(manifest.packageSize));
-        else if (digest != manifest.packageSha256)
-            verifier.Problem("manifest: the package's SHA-256 differs");
-    }
-
+    std::string notFolder;
+    if (o.haveAgainst && !IsFolder(o.against, notFolder)) return Refuse(kCmd, PathText(o.against), notFolder), kExitRefused;
+    const fs::path& package = o.target;
+    std::uint64_t size = 0;
+    if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
+    if (size == 0) return Refuse(kCmd, PathText(package), "empty: no records, setup would install nothing"), kExitRefused;
+    FileOwner f(OpenFile(package, "rb"));
+    if (!f) return Refuse(kCmd, PathText(package), std::string("cannot be opened: ") + std::strerror(errno)), kExitRefused;
+    std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
+    FileSource file(f.get());
+    HashingSource source(file, o.haveManifest);
+    Verifier verifier(o.cp, o.haveAgainst ? &o.against : nullptr, o.haveManifest);
+    std::uint32_t records = 0;
+    if (!WalkPackage(source, size, o.cp, verifier, records, package)) return kExitRefused;
+    if (o.haveAgainst) ListOnlyInFolder(verifier, o.against);
+    if (o.haveManifest) CompareManifest(verifier, manifest, size, Sha256::Hex(source.hash_.Finish()));
     if (verifier.problems_) {
         Refuse(kCmd, PathText(package), std::to_string(verifier.problems_) + " problems found");
         return kExitRefused;
     }
     if (Quiet()) return kExitOk;
-    std::printf("%s: %u records, %llu bytes, whole; every name accepted by setup", PathText(package).c_str(),
-                records, static_cast<unsigned long long>(size));
-    if (haveAgainst) std::printf("; identical to %s", PathText(against).c_str());
-    if (haveManifest) std::printf("; matches %s", PathText(manifestPath).c_str());
+    std::printf("%s: %u records, %llu bytes, whole; every name accepted by setup", PathText(package).c_str(), records,
+                static_cast<unsigned long long>(size));
+    if (o.haveAgainst) std::printf("; identical to %s", PathText(o.against).c_str());
+    if (o.haveManifest) std::printf("; matches %s", PathText(o.manifestPath).c_str());
     std::printf("\n");
     return kExitOk;
+}
+
+} // namespace
+
+int RunVerify(const Args& args)
+{
+    VerifyOptions o;
+    if (!ParseVerify(args, o)) return kExitUsage;
+    PrepareConsole();
+    std::error_code ec;
+    return fs::is_directory(o.target, ec) ? VerifyMediumFolder(o) : VerifyPackage(o);
 }

@@ -7,6 +7,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <fcntl.h>
+#include "base/handles_win32.h"
 #include <io.h>
 #else
 #include <fcntl.h>
@@ -303,5 +304,36 @@ bool MoveOver(const fs::path& from, const fs::path& to, std::string& why)
     return false;
 #endif
 }
+
+bool IsStagingFolderName(const std::string& name, unsigned long& pid)
+{
+    const std::string stem = ".mediatool.", suffix = ".tmp";
+    if (name.size() <= stem.size() + suffix.size() || name.compare(0, stem.size(), stem) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    const std::string middle = name.substr(stem.size(), name.size() - stem.size() - suffix.size());
+    const std::size_t dash = middle.find('-');
+    const std::string number = middle.substr(0, dash), count = dash == std::string::npos ? "0" : middle.substr(dash + 1);
+    auto digits = [](const std::string& s) {
+        return !s.empty() && s.size() <= 9 && s.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (!digits(number) || !digits(count)) return false;
+    pid = std::stoul(number);
+    return true;
+}
+
+#ifdef _WIN32
+bool ProcessRunning(unsigned long pid)
+{
+    ProcessHandle h(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid)));
+    if (!h) return GetLastError() == ERROR_ACCESS_DENIED;
+    return WaitForSingleObject(h.get(), 0) == WAIT_TIMEOUT;
+}
+#else
+bool ProcessRunning(unsigned long pid)
+{
+    return pid != 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+#endif
 
 } // namespace tempfiles
