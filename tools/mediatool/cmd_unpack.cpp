@@ -24,7 +24,6 @@ public:
     HostTarget(const fs::path& root, unsigned cp, std::uint64_t total)
         : root_(root), cp_(cp), progress_("unpacking", total) {}
 
-    void SetProgress(int) override {}
     void CreateFolders(const std::string& name) override
     {
         fs::path path;
