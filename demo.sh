@@ -100,6 +100,8 @@ build/native/mediatool assemble --payload build/win32/sample/payload --setup bui
   --placeholder-runtime --replace || fail "mediatool assemble refused the sample medium (see above)"
 
 export KELVRA_WINE_ROOT=$PWD/build/demo/wine-$lang
+# The installation stays in the prefix; its servers end with the demo.
+trap 'scripts/wine-stop "$KELVRA_WINE_ROOT"' EXIT
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "== starting build/medium/setup.exe on $DISPLAY ($lang); click through the wizard"
