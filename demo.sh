@@ -46,7 +46,7 @@ while [ $# -gt 0 ]; do
     --out) [ -n "${2:-}" ] || { echo "demo.sh: --out takes a folder" >&2; exit 2; }
            medium_out=$(from_start "$2"); shift 2 ;;
     --keep-prefix) keep_prefix=1; shift ;;
-    -h|--help) sed -n '2,28p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,27p' "$0"; exit 0 ;;
     *) echo "demo.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done

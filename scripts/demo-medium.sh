@@ -30,7 +30,7 @@ medium_run() {
   echo "== $l: preparing a private Wine prefix in $root"
   scripts/wine-run build/win32/demo_driver.exe --reset >/dev/null || { echo "demo.sh: the Wine prefix cannot be made" >&2; return 1; }
   ln -s "$medium" "$root/prefix/drive_c/kelvra-medium"
-  rm -f "$out"/*.bmp
+  rm -f "$out"/{splash,main,done,error}.bmp
   echo "== $l: running $setup of $medium on a virtual display"
   scripts/wine-run build/win32/demo_driver.exe --screens "C:\\kelvra-medium\\$setup" "$(winpath "$out")" \
     >"$out/run-$l.txt" 2>&1 || status=1
@@ -38,11 +38,11 @@ medium_run() {
   scripts/wine-stop "$root"
   rm -f "$root/prefix/drive_c/kelvra-medium"
   if [ "$keep" -eq 1 ]; then echo "== $l: the prefix is kept in $root"; else rm -rf "$root"; fi
-  local bmp screen
-  for bmp in "$out"/*.bmp; do
-    [ -e "$bmp" ] || continue
-    screen=$(basename "$bmp" .bmp)
-    convert "$bmp" -strip -define png:exclude-chunks=date,time "$out/$screen-$l.png" && rm -f "$bmp" || status=1
+  local screen
+  for screen in splash main done error; do
+    [ -e "$out/$screen.bmp" ] || continue
+    convert "$out/$screen.bmp" -strip -define png:exclude-chunks=date,time "$out/$screen-$l.png" &&
+      rm -f "$out/$screen.bmp" || status=1
   done
   return $status
 }
@@ -86,6 +86,13 @@ demo_medium() {
   medium=$(realpath "$1")
   setup=$(medium_installer "$medium") ||
     fail "cannot tell the installer of $medium: no single program listed in SHA256SUMS, no setup.exe, not one .exe"
+  case "$(realpath -m "$out")/" in
+    "$medium"/*) fail "the output folder $out lies inside the medium, which is never written to" ;;
+  esac
+  # Only what an earlier sheet wrote is replaced.
+  if [ -d "$out" ] && [ -n "$(ls -A "$out")" ] && [ ! -f "$out/index.html" ]; then
+    fail "$out holds other files; name a new or empty folder with --out"
+  fi
   echo "== installing what is missing"
   ./scripts/install-deps.sh || fail "installing the dependencies failed (scripts/install-deps.sh)"
   mkdir -p "$out"
@@ -94,7 +101,7 @@ demo_medium() {
   echo "== building the demo driver (log: $log)"
   { cmake --preset win32 && cmake --build --preset win32 --target demo_driver; } >"$log" 2>&1 \
     || fail "building the demo driver failed; see the end of $log"
-  rm -f "$out"/*.png "$out"/run-*.txt "$out/index.html"
+  rm -f "$out"/{splash,main,done,error}-{zh,en}.png "$out"/run-{zh,en}.txt "$out/index.html"
   # Always the private display: nothing appears on the user's own.
   unset DISPLAY
   for l in $langs; do medium_run "$medium" "$setup" "$out" "$l" "$keep" || status=1; done
