@@ -177,7 +177,7 @@ namespace {
 // name could also hold literally; the hex beside it is exact.
 TEST(ListJson, FormatAndNameBytes)
 {
-    const fs::path pkg = fs::path(::testing::TempDir()) / ("kelvra_json_" + std::to_string(getpid()) + ".pkg");
+    const fs::path pkg = fs::path(testtemp::Path("list.pkg"));
     Put(pkg, TwoNames("a\xFF", "a\\xFF"));
     const ToolRun r = Tool("list --json " + Q(pkg));
     fs::remove(pkg);

@@ -11,11 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/common/temp_dir.h"
+
 namespace {
 
 std::string TempPath(const std::string& name)
 {
-    return ::testing::TempDir() + "kelvra_setupdesc_" + name;
+    return testtemp::Path(name);
 }
 
 std::string WriteFile(const std::string& name, const std::string& bytes)
