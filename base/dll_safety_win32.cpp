@@ -1,6 +1,7 @@
 #include "base/dll_safety_win32.h"
 
 #include <string>
+#include <vector>
 
 #include "base/handles_win32.h"
 
@@ -50,6 +51,26 @@ HMODULE LoadByFullSystemPath(const std::string& name)
 
 } // namespace
 
+std::vector<std::string> KnownDlls()
+{
+    std::vector<std::string> names;
+    KeyHandle key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", 0,
+                        KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return names;
+    for (DWORD i = 0;; ++i) {
+        char value[256], data[MAX_PATH];
+        DWORD valueSize = sizeof value, dataSize = sizeof data - 1, type = 0;
+        const LONG r = ::RegEnumValueA(key.get(), i, value, &valueSize, nullptr, &type,
+                                       reinterpret_cast<BYTE*>(data), &dataSize);
+        if (r == ERROR_NO_MORE_ITEMS) break;
+        if (r != ERROR_SUCCESS || type != REG_SZ) continue;
+        data[dataSize] = '\0';
+        names.push_back(data);
+    }
+    return names;
+}
+
 bool HaveSystemFolderSearch()
 {
     SetDefaultDllDirectoriesFn setDefault = nullptr;
@@ -81,8 +102,8 @@ void WindowsVersion(unsigned long& major, unsigned long& minor)
 int PreloadSystemDlls()
 {
     int loaded = 0;
-    for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i)
-        if (LoadSystemLibrary(kPreloadedSystemDlls[i])) ++loaded;   // kept for the whole run
+    for (const std::string& name : DllsToPreload(KnownDlls()))
+        if (LoadByFullSystemPath(name)) ++loaded;   // kept for the whole run
     return loaded;
 }
 
@@ -104,9 +125,10 @@ DllSearchMode RestrictDllSearch()
     // Preloaded in both modes: a COM server that the platform loads with
     // LOAD_WITH_ALTERED_SEARCH_PATH resolves its own imports by the classic
     // search order, program folder included, whatever the default
-    // directories say (Wine's WIC server pulls propsys in that way when
-    // GDI+ decodes the splash picture). A DLL already in memory is taken
-    // by name instead.
+    // directories say, and so does a delay-load of a side-by-side DLL
+    // (under Wine, GDI+ decoding the splash picture pulls windowscodecs in
+    // that way, and the WIC server propsys). A DLL already in memory is
+    // taken by name instead.
     PreloadSystemDlls();
     return restricted ? DllSearchMode::kSystemFolderOnly : DllSearchMode::kPreloadFromSystemFolder;
 }

@@ -47,13 +47,15 @@ std::string StemOf(const std::string& dll) { return dll.substr(0, dll.find('.'))
 // the environment it was started with, not from the environment block a
 // Windows parent hands its child, so the per-program registry form is used:
 // HKCU\Software\Wine\AppDefaults\<program>\DllOverrides. Removed again
-// at the end of the scope.
+// at the end of the scope. A `version` such as "vista" is the Windows
+// version Wine reports to that program.
 class NativeFirst {
 public:
-    NativeFirst(const std::string& program, const std::vector<std::string>& dlls)
+    NativeFirst(const std::string& program, const std::vector<std::string>& dlls, const std::string& version = "")
         : key_("Software\\Wine\\AppDefaults\\" + program)
     {
         DeleteRegTree(HKEY_CURRENT_USER, key_);
+        if (!version.empty()) ok_ = WriteRegString(HKEY_CURRENT_USER, key_, "Version", version);
         for (const std::string& dll : dlls)
             ok_ = WriteRegString(HKEY_CURRENT_USER, key_ + "\\DllOverrides", StemOf(dll), "native,builtin") && ok_;
     }
@@ -114,6 +116,22 @@ std::string Bitmap(int w, int h)
 
 using teststamp::Stamped;
 
+// GDI+ is in the process (the splash picture was decoded with it), and it
+// came from its side-by-side assembly under the Windows folder.
+void ExpectSideBySideGdiPlus(DWORD pid)
+{
+    char windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string store = pe::Lower(std::string(windows) + "\\winsxs\\x86_microsoft.windows.gdiplus_");
+    bool gdiplus = false;
+    for (const std::string& path : ModulePaths(pid)) {
+        if (path.size() < 12 || path.compare(path.size() - 12, 12, "\\gdiplus.dll") != 0) continue;
+        gdiplus = true;
+        EXPECT_EQ(path.compare(0, store.size(), store), 0) << path;
+    }
+    EXPECT_TRUE(gdiplus) << "GDI+ was never loaded: the test proves nothing about it";
+}
+
 // Of the planted names, those that Wine takes while it resolves the static
 // imports of a program like setup.exe, before its entry point runs. Wine
 // does not apply the known-DLL rule there: its own system DLLs import these
@@ -170,6 +188,33 @@ protected:
         return taken;
     }
 
+    void InstallWholly()
+    {
+        Process setup;
+        ASSERT_TRUE(setup.Start(medium_.Path("setup.exe")));
+        const HWND dlg = setup.WaitForDialogWith(IDC_INSTALL);
+        ASSERT_NE(dlg, nullptr) << "the main dialog did not appear";
+        ExpectSideBySideGdiPlus(setup.Id());
+
+        PostCommand(dlg, IDC_BROWSE);
+        const HWND browser = setup.WaitForWindow(
+            [&](HWND h) { return h != dlg && ::IsWindowVisible(h) && ClassName(h) == L"#32770"; });
+        ASSERT_NE(browser, nullptr) << "no folder browser";
+        PostCommand(browser, IDCANCEL);
+        ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(browser); }));
+
+        ASSERT_TRUE(SetItemText(dlg, IDC_FOLDER_EDIT, folder_));
+        PostCommand(dlg, IDC_INSTALL);
+        const HWND done = setup.WaitForDialogWith(IDC_EXIT, 30000);
+        ASSERT_NE(done, nullptr) << "no completion dialog";
+        EXPECT_TRUE(FileExistsW(folder_ + L"\\Kelvra.exe"));
+        EXPECT_TRUE(FileExistsW(folder_ + L"\\Splash.bmp"));
+        PostCommand(done, IDC_DRIVER_INSTALL);
+        EXPECT_TRUE(WaitUntil([&] { return LineCount(folder_ + L"\\Corvane Driver\\marker.txt") == 1; }));
+        PostCommand(done, IDC_EXIT);
+        EXPECT_EQ(setup.WaitExit(10000), 1u);
+    }
+
     Medium medium_{"dll-planting"};
     const std::wstring folder_ = TempRootW() + L"planted-install";
 };
@@ -195,6 +240,12 @@ TEST_F(DllPlanting, APlainLoadTakesThePlantedCopy)
     }
 }
 
+// A whole installation: stamped splash, the folder browser opened and
+// cancelled, the install button, the completion dialog and its driver
+// button, the exit code. Once with Windows 7 as Wine reports it by default
+// (the whole process searches the system folder only), once with Vista,
+// where the product never restricts the process and relies on SetDllDirectory
+// and its preloads, as on XP and 7 without KB2533623.
 TEST_F(DllPlanting, AWholeInstallationTakesNoPlantedDll)
 {
     medium_.Write("Setup.pkg", Package(ProductFiles()));
@@ -208,36 +259,14 @@ TEST_F(DllPlanting, AWholeInstallationTakesNoPlantedDll)
     std::vector<std::string> nativeFirst;
     for (const std::string& dll : RunTimeDlls())
         if (!Lowered(kTakenByWineBeforeEntry).count(pe::Lower(dll))) nativeFirst.push_back(dll);
-    NativeFirst overrides("setup.exe", nativeFirst);
-    ASSERT_TRUE(overrides.Ok());
-    Process setup;
-    ASSERT_TRUE(setup.Start(medium_.Path("setup.exe")));
-    const HWND dlg = setup.WaitForDialogWith(IDC_INSTALL);
-    ASSERT_NE(dlg, nullptr) << "the main dialog did not appear";
-
-    // GDI+ is in the process (the splash picture was decoded with it), and
-    // it came from its side-by-side assembly under the Windows folder.
-    char windows[MAX_PATH] = {};
-    ::GetWindowsDirectoryA(windows, MAX_PATH);
-    const std::string store = pe::Lower(std::string(windows) + "\\winsxs\\x86_microsoft.windows.gdiplus_");
-    bool gdiplus = false;
-    for (const std::string& path : ModulePaths(setup.Id())) {
-        if (path.size() < 12 || path.compare(path.size() - 12, 12, "\\gdiplus.dll") != 0) continue;
-        gdiplus = true;
-        EXPECT_EQ(path.compare(0, store.size(), store), 0) << path;
+    for (const char* version : {"", "vista"}) {
+        SCOPED_TRACE(version);
+        NativeFirst overrides("setup.exe", nativeFirst, version);
+        ASSERT_TRUE(overrides.Ok());
+        InstallWholly();
+        EXPECT_EQ(Markers(medium_.Dir()), std::vector<std::string>{}) << "setup.exe loaded a planted DLL";
+        CleanInstallation({"Kelvra"}, {folder_});
     }
-    EXPECT_TRUE(gdiplus) << "GDI+ was never loaded: the test proves nothing about it";
-
-    ASSERT_TRUE(SetItemText(dlg, IDC_FOLDER_EDIT, folder_));
-    PostCommand(dlg, IDC_INSTALL);
-    const HWND done = setup.WaitForDialogWith(IDC_EXIT, 30000);
-    ASSERT_NE(done, nullptr) << "no completion dialog";
-    EXPECT_TRUE(FileExistsW(folder_ + L"\\Kelvra.exe"));
-    EXPECT_TRUE(FileExistsW(folder_ + L"\\Splash.bmp"));
-    PostCommand(done, IDC_EXIT);
-    EXPECT_EQ(setup.WaitExit(10000), 1u);
-
-    EXPECT_EQ(Markers(medium_.Dir()), std::vector<std::string>{}) << "setup.exe loaded a planted DLL";
 }
 
 // Static imports: only known DLLs (taken from the system folder whatever

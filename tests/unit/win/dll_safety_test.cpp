@@ -93,18 +93,16 @@ TEST(DllSafety, RefusesNamesWithFolderParts)
     EXPECT_FALSE(none);
 }
 
-// Every listed DLL that the system folder holds is in memory afterwards,
-// from there.
+// Every listed DLL that the system folder holds and that is no known DLL is
+// in memory afterwards, from there.
 TEST(DllSafety, PreloadsTheListFromTheSystemFolder)
 {
     int present = 0;
-    for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i)
-        present += ::GetFileAttributesA((SystemFolder() + "\\" + kPreloadedSystemDlls[i]).c_str()) !=
-                   INVALID_FILE_ATTRIBUTES;
+    for (const std::string& name : DllsToPreload(KnownDlls()))
+        present += ::GetFileAttributesA((SystemFolder() + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
     ASSERT_GT(present, 0);
     EXPECT_EQ(PreloadSystemDlls(), present);
-    for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i) {
-        const std::string name = kPreloadedSystemDlls[i];
+    for (const std::string& name : DllsToPreload(KnownDlls())) {
         if (::GetFileAttributesA((SystemFolder() + "\\" + name).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
         SCOPED_TRACE(name);
         const HMODULE m = ::GetModuleHandleA(name.c_str());
