@@ -1,5 +1,6 @@
 #include "base/dll_safety_win32.h"
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,58 @@ HMODULE LoadByFullSystemPath(const std::string& name)
     const std::string path = SystemFolderPath(SystemFolder(), name);
     if (path.empty()) return nullptr;
     return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+// An activation context from a manifest resource of the program. Private
+// assemblies, which Windows looks for where the store lacks one, are to be
+// looked for in the system folder, not beside the program.
+ActCtxHandle AssemblyContext(unsigned manifestId)
+{
+    wchar_t program[MAX_PATH] = {}, systemDir[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameW(nullptr, program, MAX_PATH);
+    const UINT d = ::GetSystemDirectoryW(systemDir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || d == 0 || d >= MAX_PATH) return ActCtxHandle();
+    ACTCTXW request{};
+    request.cbSize = sizeof request;
+    request.dwFlags =
+        ACTCTX_FLAG_RESOURCE_NAME_VALID | ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_ASSEMBLY_DIRECTORY_VALID;
+    request.lpSource = program;
+    request.hModule = ::GetModuleHandleW(nullptr);
+    request.lpResourceName = MAKEINTRESOURCEW(manifestId);
+    request.lpAssemblyDirectory = systemDir;
+    return ActCtxHandle(::CreateActCtxW(&request));
+}
+
+// Whether the active activation context redirects `name` to an assembly of
+// the Windows side-by-side store. Where the store lacks the assembly,
+// Windows takes a private one from beside the program instead, whatever
+// folder the context is told to look in (Wine does).
+bool RedirectedToTheStore(const char* name)
+{
+    ACTCTX_SECTION_KEYED_DATA redirection{};
+    redirection.cbSize = sizeof redirection;
+    if (!::FindActCtxSectionStringA(FIND_ACTCTX_SECTION_KEY_RETURN_HACTCTX, nullptr,
+                                    ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, name, &redirection))
+        return false;
+    const ActCtxHandle found(redirection.hActCtx);
+    DWORD index = redirection.ulAssemblyRosterIndex;
+    SIZE_T size = 0;
+    ::QueryActCtxW(0, found.get(), &index, AssemblyDetailedInformationInActivationContext, nullptr, 0, &size);
+    std::vector<ULONGLONG> buffer(size / sizeof(ULONGLONG) + 1);
+    const auto* info = reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(buffer.data());
+    wchar_t windows[MAX_PATH] = {};
+    const UINT n = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (size == 0 || n == 0 || n >= MAX_PATH ||
+        !::QueryActCtxW(0, found.get(), &index, AssemblyDetailedInformationInActivationContext, buffer.data(),
+                        buffer.size() * sizeof(ULONGLONG), &size) ||
+        !info->lpAssemblyManifestPath)
+        return false;
+    std::wstring manifest = info->lpAssemblyManifestPath;
+    if (manifest.compare(0, 4, L"\\??\\") == 0) manifest.erase(0, 4);   // an NT path, as Wine gives it
+    std::wstring store(windows, n);
+    if (store.back() != L'\\') store += L'\\';
+    store += L"winsxs\\";
+    return manifest.size() > store.size() && _wcsnicmp(manifest.c_str(), store.c_str(), store.size()) == 0;
 }
 
 } // namespace
@@ -143,18 +196,21 @@ HMODULE LoadSystemLibrary(const char* name)
     return LoadByFullSystemPath(name);
 }
 
-HMODULE LoadAssemblyLibrary(const char* name)
+HMODULE LoadAssemblyLibrary(const char* name, unsigned manifestId)
 {
     if (!name || !IsBareDllName(name)) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    ACTCTX_SECTION_KEYED_DATA redirection{};
-    redirection.cbSize = sizeof redirection;
-    if (!::FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, name, &redirection))
-        return LoadSystemLibrary(name);
-    // The loader applies the redirection before it searches any folder, so
-    // the bare name reaches the assembly's copy; where the flag exists it
-    // also keeps the search, if any, to the system folder.
-    return ::LoadLibraryExA(name, nullptr, HaveSystemFolderSearch() ? kLoadLibrarySearchSystem32 : 0);
+    {
+        const ActCtxHandle context = AssemblyContext(manifestId);
+        const ActivatedActCtx active(context);
+        // The loader applies the redirection before it searches any folder,
+        // so the bare name reaches the assembly's copy; where the flag exists
+        // it also keeps the search, if any, to the system folder.
+        if (active.active() && RedirectedToTheStore(name))
+            return ::LoadLibraryExA(name, nullptr, HaveSystemFolderSearch() ? kLoadLibrarySearchSystem32 : 0);
+    }
+    // Outside the context, whose redirection would lead to a private copy.
+    return LoadSystemLibrary(name);
 }

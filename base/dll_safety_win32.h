@@ -39,11 +39,13 @@ int PreloadSystemDlls();
 // (base/handles_win32.h).
 HMODULE LoadSystemLibrary(const char* name);
 
-// Loads a DLL that the program's manifest binds as a side-by-side assembly
-// ("gdiplus.dll", which Windows XP keeps only in its side-by-side store):
-// where the activation context redirects the name, the loader takes it from
-// the assembly's folder; elsewhere it comes from the system folder as with
-// LoadSystemLibrary. Never from beside the program.
-HMODULE LoadAssemblyLibrary(const char* name);
+// Loads a DLL of a side-by-side assembly ("gdiplus.dll", which Windows XP
+// keeps only in its side-by-side store) through an activation context made
+// for this load from the program's manifest resource `manifestId`, which
+// names the assembly: where the context redirects the name, the loader
+// takes it from the assembly's folder; where the assembly is missing, it
+// comes from the system folder as with LoadSystemLibrary. Never from beside
+// the program.
+HMODULE LoadAssemblyLibrary(const char* name, unsigned manifestId);
 
 #endif
