@@ -71,9 +71,9 @@ ActCtxHandle AssemblyContext(unsigned manifestId)
 }
 
 // Whether the active activation context redirects `name` to an assembly of
-// the Windows side-by-side store. Where the store lacks the assembly,
-// Windows takes a private one from beside the program instead, whatever
-// folder the context is told to look in (Wine does).
+// the Windows side-by-side store. Where the store lacks the assembly, a
+// private copy planted beside the program can stand in: Wine looks for one
+// there whatever folder the context names.
 bool RedirectedToTheStore(const char* name)
 {
     ACTCTX_SECTION_KEYED_DATA redirection{};
