@@ -1,5 +1,6 @@
 // Owners of what Windows hands out: file handles, registry keys, modules,
-// COM pointers and the COM apartment, task memory, GDI objects and icons.
+// activation contexts, COM pointers and the COM apartment, task memory, GDI
+// objects and icons.
 // Each owner releases what it holds exactly once and cannot be copied.
 #ifndef KELVRA_BASE_HANDLES_WIN32_H
 #define KELVRA_BASE_HANDLES_WIN32_H
@@ -81,6 +82,15 @@ struct GdiObjectTraits {
     static H None() { return nullptr; }
     static bool Release(H h) { return ::DeleteObject(h) != FALSE; }
 };
+struct ActCtxTraits {
+    using Handle = HANDLE;
+    static HANDLE None() { return INVALID_HANDLE_VALUE; }
+    static bool Release(HANDLE h)
+    {
+        ::ReleaseActCtx(h);
+        return true;
+    }
+};
 struct MemoryDcTraits {
     using Handle = HDC;
     static HDC None() { return nullptr; }
@@ -96,6 +106,29 @@ using IconHandle = UniqueHandle<IconTraits>;
 using FontHandle = UniqueHandle<GdiObjectTraits<HFONT>>;
 using BitmapHandle = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
+// An activation context made with CreateActCtx.
+using ActCtxHandle = UniqueHandle<ActCtxTraits>;
+
+// An activation context active on this thread for one scope, deactivated
+// only if it was activated.
+class ActivatedActCtx {
+public:
+    explicit ActivatedActCtx(const ActCtxHandle& context)
+        : active_(context && ::ActivateActCtx(context.get(), &cookie_))
+    {
+    }
+    ActivatedActCtx(const ActivatedActCtx&) = delete;
+    ActivatedActCtx& operator=(const ActivatedActCtx&) = delete;
+    ~ActivatedActCtx()
+    {
+        if (active_) ::DeactivateActCtx(0, cookie_);
+    }
+    bool active() const { return active_; }
+
+private:
+    ULONG_PTR cookie_ = 0;
+    bool active_;
+};
 
 // The address of `name` in `module` as the function type `Fn`; false, with
 // `fn` null, when the module has no such export. GetProcAddress answers one
