@@ -13,6 +13,7 @@
 #include "media/sha256.h"
 #include "tools/mediatool/checksums.h"
 #include "tools/mediatool/cmd_package.h"
+#include "tools/mediatool/pack.h"
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/description_check.h"
@@ -423,7 +424,6 @@ int RunAssemble(const Args& args)
     Options o;
     int status = kExitOk;
     if (!ParseOptions(args, o, status)) return status;
-    PrepareConsole();
 
     std::vector<fs::path> runtime;
     if (!CheckInputs(o, runtime)) {
@@ -490,8 +490,10 @@ int RunAssemble(const Args& args)
     pack.cp = o.cp;
     pack.skipEmptyDirs = o.skipEmptyDirs;
     pack.packageDigest = true;
-    PackSummary packed;
-    if (PackFolder(pack, packed) != kExitOk) return fail("payload " + o.payload, "cannot be packed (see above)");
+    const PackResult packed = PackFolder(pack);
+    for (const fs::path& d : packed.leftOut) Refuse(kCmd, PathText(d), "empty folder left out");
+    for (const PackRefusal& r : packed.refusals) Refuse(kCmd, r.what, r.why);
+    if (!packed.Ok()) return fail("payload " + o.payload, "cannot be packed (see above)");
     std::vector<std::string> names;
     for (const PackedRecord& r : packed.records) names.push_back(r.name);
     writer.KnownDigest(kPackageName, packed.packageSha256);

@@ -84,7 +84,6 @@ int RunList(const Args& args)
     if (parsed.operands.size() > 1)
         return UsageError(kCmd, "unexpected argument '" + parsed.operands[1] + "'"), kExitUsage;
     const fs::path package = ArgPath(parsed.operands[0]);
-    PrepareConsole();
 
     std::uint64_t size = 0;
     if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;

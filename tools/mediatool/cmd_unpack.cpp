@@ -106,7 +106,6 @@ int RunUnpack(const Args& args)
     if (!output.empty()) positional.push_back(output);
     if (positional.size() != 2) return UsageError(kCmd, "needs a package and a folder (-o DIR)"), kExitUsage;
     if (positional[1] == "-") return UsageError(kCmd, "unpacks into a folder; '-' cannot stand for one"), kExitUsage;
-    PrepareConsole();
     const fs::path package = ArgPath(positional[0]);
     const fs::path dir = ArgPath(positional[1]);
 

@@ -208,11 +208,9 @@ int RunVerify(const Args& args)
     if (fs::is_directory(package, ec)) {
         if (haveAgainst || haveManifest)
             return UsageError(kCmd, "--against and --manifest take a package, not a medium folder"), kExitUsage;
-        PrepareConsole();
         return VerifyMedium(package, cp, strict);
     }
     if (strict) return UsageError(kCmd, "--strict takes a medium folder"), kExitUsage;
-    PrepareConsole();
 
     Manifest manifest;
     if (haveManifest) {

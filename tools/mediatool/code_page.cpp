@@ -1,5 +1,8 @@
 #include "tools/mediatool/code_page.h"
 
+#include <array>
+#include <map>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -8,6 +11,7 @@
 #include <iconv.h>
 #endif
 
+#include "base/ascii_text.h"
 #include "base/codepage.h"
 #include "media/split.h"
 
@@ -17,12 +21,16 @@ const unsigned kCodePages[] = {437, 850, 852, 866, 874, 932, 936, 949, 950,
                                1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
 
 #ifndef _WIN32
-// Converts all of `in`; false on any character without a counterpart.
+// Converts all of `in`; false on any character without a counterpart. The
+// converters are kept: opening one costs more than converting a name.
 bool Iconv(const std::string& in, const std::string& to, const std::string& from, std::string& out)
 {
     out.clear();
-    iconv_t cd = iconv_open(to.c_str(), from.c_str());
+    static std::map<std::pair<std::string, std::string>, iconv_t> open;
+    iconv_t& cd = open[{to, from}];
+    if (!cd) cd = iconv_open(to.c_str(), from.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
     std::string buffer(in.size() * 4 + 16, '\0');
     char* src = const_cast<char*>(in.data());
     std::size_t srcLeft = in.size();
@@ -31,13 +39,35 @@ bool Iconv(const std::string& in, const std::string& to, const std::string& from
     const std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
     const bool ok = r != static_cast<std::size_t>(-1) && srcLeft == 0 &&
                     iconv(cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<std::size_t>(-1);
-    iconv_close(cd);
     if (!ok) return false;
     out.assign(buffer.data(), buffer.size() - dstLeft);
     return true;
 }
 
 std::string IconvName(unsigned cp) { return "CP" + std::to_string(cp); }
+
+// Whether `text` is ASCII that the code page writes byte for byte, both
+// ways; found out once per code page from the converter itself.
+bool AsciiSame(const std::string& text, unsigned cp)
+{
+    static std::map<unsigned, std::array<bool, 128>> known;
+    auto it = known.find(cp);
+    if (it == known.end()) {
+        std::array<bool, 128> same{};
+        for (int c = 1; c < 128; ++c) {
+            const std::string one(1, static_cast<char>(c));
+            std::string there, back;
+            same[c] = Iconv(one, IconvName(cp), "UTF-8", there) && there == one &&
+                      Iconv(there, "UTF-8", IconvName(cp), back) && back == one;
+        }
+        it = known.emplace(cp, same).first;
+    }
+    for (const char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c >= 128 || !it->second[c]) return false;
+    }
+    return true;
+}
 #else
 bool WideToCodePage(const std::wstring& in, unsigned cp, std::string& out)
 {
@@ -104,6 +134,9 @@ bool LevelToCodePage(const fs::path& level, unsigned cp, std::string& out)
     out = encoded;
     return true;
 #else
+    // Most names are ASCII, which every supported code page writes as it
+    // is; the converter only for the rest.
+    if (AsciiSame(level.native(), cp)) return out = level.native(), true;
     std::string encoded, back;
     if (!Iconv(level.native(), IconvName(cp), "UTF-8", encoded)) return false;
     if (!Iconv(encoded, "UTF-8", IconvName(cp), back) || back != level.native()) return false;
@@ -131,11 +164,7 @@ std::string DisplayName(const std::string& name, unsigned cp)
 {
     fs::path p;
     if (LevelFromCodePage(name, cp, p)) {
-        std::string s = Utf8Of(p);
-        bool plain = true;
-        for (unsigned char c : s)
-            if (c < 0x20 || c == 0x7F) plain = false;
-        if (plain) return s;
+        return EscapeControls(Utf8Of(p));
     }
     static const char kDigits[] = "0123456789ABCDEF";
     std::string s;

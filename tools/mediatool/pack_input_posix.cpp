@@ -1,0 +1,75 @@
+#include "tools/mediatool/pack_input.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+void Fill(const struct stat& s, InputStat& st)
+{
+    st.kind = S_ISREG(s.st_mode) ? InputStat::kFile
+              : S_ISDIR(s.st_mode) ? InputStat::kFolder
+              : S_ISLNK(s.st_mode) ? InputStat::kLink
+                                   : InputStat::kOther;
+    st.size = static_cast<std::uint64_t>(s.st_size);
+    st.modified = static_cast<std::int64_t>(s.st_mtim.tv_sec) * 1000000000 + s.st_mtim.tv_nsec;
+}
+
+} // namespace
+
+bool LookAt(const fs::path& p, bool follow, InputStat& st, std::string& why)
+{
+    struct stat s;
+    if ((follow ? stat(p.c_str(), &s) : lstat(p.c_str(), &s)) != 0) return why = std::strerror(errno), false;
+    Fill(s, st);
+    return true;
+}
+
+InputFile::~InputFile()
+{
+    if (fd_ >= 0) close(fd_);
+}
+
+bool InputFile::Open(const fs::path& p, std::string& why)
+{
+    fd_ = open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) why = std::strerror(errno);
+    return fd_ >= 0;
+}
+
+bool InputFile::Read(unsigned char* dst, std::size_t n, std::size_t& got, std::string& why)
+{
+    for (;;) {
+        const ssize_t r = read(fd_, dst, n);
+        if (r >= 0) return got = static_cast<std::size_t>(r), true;
+        if (errno != EINTR) return why = std::strerror(errno), false;
+    }
+}
+
+bool InputFile::Look(InputStat& st, std::string& why)
+{
+    struct stat s;
+    if (fstat(fd_, &s) != 0) return why = std::strerror(errno), false;
+    Fill(s, st);
+    return true;
+}
+
+bool WriteFully(std::FILE* f, const void* data, std::size_t n, std::string& why)
+{
+    const int fd = fileno(f);
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+        const ssize_t w = write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return why = std::strerror(errno), false;
+        // A device that takes nothing and names no reason is full.
+        if (w == 0) return why = std::strerror(ENOSPC), false;
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
