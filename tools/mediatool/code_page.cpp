@@ -125,21 +125,26 @@ const char* SupportedCodePages()
 
 bool LevelToCodePage(const fs::path& level, unsigned cp, std::string& out)
 {
+    return LevelToCodePage(level.native(), cp, out);
+}
+
+bool LevelToCodePage(const fs::path::string_type& level, unsigned cp, std::string& out)
+{
 #ifdef _WIN32
     std::string encoded;
-    if (!WideToCodePage(level.wstring(), cp, encoded)) return false;
+    if (!WideToCodePage(level, cp, encoded)) return false;
     // The way back must give the same name, or the file would be another.
     std::wstring back;
-    if (!CodePageToWide(encoded, cp, back) || back != level.wstring()) return false;
+    if (!CodePageToWide(encoded, cp, back) || back != level) return false;
     out = encoded;
     return true;
 #else
     // Most names are ASCII, which every supported code page writes as it
     // is; the converter only for the rest.
-    if (AsciiSame(level.native(), cp)) return out = level.native(), true;
+    if (AsciiSame(level, cp)) return out = level, true;
     std::string encoded, back;
-    if (!Iconv(level.native(), IconvName(cp), "UTF-8", encoded)) return false;
-    if (!Iconv(encoded, "UTF-8", IconvName(cp), back) || back != level.native()) return false;
+    if (!Iconv(level, IconvName(cp), "UTF-8", encoded)) return false;
+    if (!Iconv(encoded, "UTF-8", IconvName(cp), back) || back != level) return false;
     out = encoded;
     return true;
 #endif

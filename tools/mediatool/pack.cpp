@@ -17,9 +17,11 @@
 
 namespace {
 
+using Native = fs::path::string_type;
+
 struct Entry {
     std::string name;   // in the target code page, backslashes between levels
-    fs::path path;
+    Native rel;         // the host path below the packed folder
     InputStat stat;                    // as the walk saw it
     std::vector<std::size_t> folders;  // where each folder level of `name` ends
 };
@@ -37,12 +39,16 @@ bool Inside(const fs::path& target, const fs::path& root)
     return !rel.empty() && *rel.begin() != "..";
 }
 
+bool IsSeparator(fs::path::value_type c) { return c == '/' || c == fs::path::preferred_separator; }
+
 // The record name for a path below the packed folder, or a refusal.
-bool EncodeName(const fs::path& relative, unsigned cp, const LeadBytes& lb, Entry& e, std::string& why)
+bool EncodeName(const Native& relative, unsigned cp, const LeadBytes& lb, Entry& e, std::string& why)
 {
     std::string& name = e.name;
-    for (const fs::path& level : relative) {
-        if (level.native().find('\\') != fs::path::string_type::npos) {
+    for (std::size_t at = 0, end; at < relative.size(); at = end + 1) {
+        for (end = at; end < relative.size() && !IsSeparator(relative[end]);) ++end;
+        const Native level = relative.substr(at, end - at);
+        if (level.find('\\') != Native::npos) {
             why = "the name contains a backslash, which Windows would take as a folder separator";
             return false;
         }
@@ -72,6 +78,7 @@ public:
     {
     }
     bool Run();
+    const InputFolder& Folder() const { return folder_; }
     std::vector<Entry> entries;
 
 private:
@@ -88,12 +95,13 @@ private:
         if (root_.empty()) root_ = fs::canonical(o_.dir, ec);
         return Inside(fs::canonical(p, ec), root_);
     }
-    void Visit(const fs::path& p, const InputStat& st);
+    void Visit(const fs::path& p, Native&& rel, const InputStat& st);
 
     const PackOptions& o_;
     PackResult& r_;
     const LeadBytes lb_;
     fs::path root_;   // canonical, for links
+    InputFolder folder_;
     bool outExists_ = false, manifestExists_ = false;
     std::vector<fs::path> emptyDirs_;
 };
@@ -104,7 +112,8 @@ bool Walk::FollowLink(const fs::path& p, InputStat& st)
     std::error_code ec;
     const fs::path target = fs::canonical(p, ec);
     std::string why;
-    if (ec || !LookAt(p, true, st, why)) return Refuse(p, "a link that leads to no file"), false;
+    if (ec || !folder_.LookAt(p.lexically_relative(o_.dir).native(), true, st, why))
+        return Refuse(p, "a link that leads to no file"), false;
     if (root_.empty()) root_ = fs::canonical(o_.dir, ec);
     if (!Inside(target, root_)) {
         Refuse(p, "a link to " + PathText(fs::read_symlink(p, ec)) + ", which lies outside " + PathText(o_.dir));
@@ -114,16 +123,16 @@ bool Walk::FollowLink(const fs::path& p, InputStat& st)
     return true;
 }
 
-void Walk::Visit(const fs::path& p, const InputStat& seen)
+void Walk::Visit(const fs::path& p, Native&& rel, const InputStat& seen)
 {
     InputStat st = seen;
     if (st.kind == InputStat::kLink && !FollowLink(p, st)) return;
     if (st.kind != InputStat::kFile) return Refuse(p, "not a regular file");
     Entry e;
-    e.path = p;
     e.stat = st;
     std::string why;
-    if (!EncodeName(p.lexically_relative(o_.dir), o_.cp, lb_, e, why)) return Refuse(p, why);
+    if (!EncodeName(rel, o_.cp, lb_, e, why)) return Refuse(p, why);
+    e.rel = std::move(rel);
     if (st.size > static_cast<std::uint64_t>(kMaxDataSize))
         return Refuse(p, "the file is 2^31 bytes or larger; a record cannot hold it");
     entries.push_back(std::move(e));
@@ -137,28 +146,36 @@ bool Walk::Run()
     outExists_ = !o_.stream && InsideFolder(o_.out);
     manifestExists_ = !o_.manifest.empty() && InsideFolder(o_.manifest);
     fs::recursive_directory_iterator it(o_.dir, ec), end;
-    if (ec) return Refuse(o_.dir, "cannot be read: " + ec.message()), false;
+    std::string why;
+    if (ec || !folder_.Open(o_.dir, why)) return Refuse(o_.dir, "cannot be read: " + (ec ? ec.message() : why)), false;
+    // The walk's paths are the folder's path, a separator, the relative path.
+    const std::size_t skip = (o_.dir / "x").native().size() - 1;
     // The folder being read when an error stops the walk: the last one
     // entered, or the one that holds the last entry.
-    fs::path reading = o_.dir;
+    Native last;
+    bool lastIsFolder = true;
     for (; it != end; it.increment(ec)) {
         if (ec) break;
         const fs::path& path = it->path();
-        reading = path.parent_path();
+        last = path.native();
+        lastIsFolder = false;
         if (Skipped(path)) continue;
         InputStat st;
-        std::string why;
-        if (!LookAt(path, false, st, why)) {
+        Native rel = path.native().substr(skip);
+        if (!folder_.LookAt(rel, false, st, why)) {
             Refuse(path, "cannot be read: " + why);
         } else if (st.kind == InputStat::kFolder) {
-            reading = path;
+            lastIsFolder = true;
             std::error_code emptyEc;
             if (fs::is_empty(path, emptyEc)) emptyDirs_.push_back(path);
         } else {
-            Visit(path, st);
+            Visit(path, std::move(rel), st);
         }
     }
-    if (ec) return Refuse(reading, "cannot be read: " + ec.message()), false;
+    if (ec) {
+        const fs::path reading = last.empty() ? o_.dir : lastIsFolder ? fs::path(last) : fs::path(last).parent_path();
+        return Refuse(reading, "cannot be read: " + ec.message()), false;
+    }
     for (const fs::path& d : emptyDirs_) {
         if (o_.skipEmptyDirs) r_.leftOut.push_back(d);
         else Refuse(d, "empty folder; a package holds only files, so it cannot be represented "
@@ -169,34 +186,47 @@ bool Walk::Run()
 
 // Names that Windows takes as one: two files, a file and a folder, two
 // folders. Each pair is told once, the later name against the earlier.
-void RefuseCaseTwins(const std::vector<Entry>& entries, const LeadBytes& lb, PackResult& r)
+// `entries` are in byte order, so a folder's entries follow one another.
+void RefuseCaseTwins(const fs::path& dir, const std::vector<Entry>& entries, const LeadBytes& lb, PackResult& r)
 {
     struct Key {
-        std::string folded, name;
-        fs::path path;
-        bool folder;
+        std::string folded;
+        const Entry* e;
+        std::size_t levels;   // of e's name; all of them for the file itself
+        std::string Name() const { return levels > e->folders.size() ? e->name : e->name.substr(0, e->folders[levels]); }
+        fs::path Path(const fs::path& dir) const
+        {
+            fs::path p = dir / e->rel;
+            for (std::size_t k = levels; k < e->folders.size(); ++k) p = p.parent_path();
+            return p;
+        }
     };
     std::vector<Key> keys;
-    std::set<std::string> folders;
+    const Entry* previous = nullptr;
     for (const Entry& e : entries) {
-        keys.push_back({AsciiLower(e.name, lb), e.name, e.path, false});
-        fs::path up = e.path.parent_path();
-        for (std::size_t k = e.folders.size(); k-- > 0; up = up.parent_path()) {
-            const std::string folder = e.name.substr(0, e.folders[k]);
-            if (folders.insert(folder).second) keys.push_back({AsciiLower(folder, lb), folder, up, true});
+        keys.push_back({AsciiLower(e.name, lb), &e, e.folders.size() + 1});
+        for (std::size_t k = 0; k < e.folders.size(); ++k) {
+            const std::size_t end = e.folders[k];
+            if (previous && previous->folders.size() > k && previous->folders[k] == end &&
+                previous->name.compare(0, end, e.name, 0, end) == 0)
+                continue;
+            keys.push_back({AsciiLower(e.name.substr(0, end), lb), &e, k});
         }
+        previous = &e;
     }
     std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-        return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
+        return a.folded != b.folded ? a.folded < b.folded : a.Name() < b.Name();
     });
     for (std::size_t i = 1; i < keys.size(); ++i) {
         const Key &a = keys[i - 1], &b = keys[i];
         if (a.folded != b.folded) continue;
-        const char* why = a.folder && b.folder ? "; Windows would make them one folder"
-                          : a.folder || b.folder ? "; Windows cannot hold a file and a folder of one name"
-                                                 : "; Windows would keep one file";
-        r.refusals.push_back({PathText(b.path), std::string("differs from ") + (a.folder ? "folder " : "") +
-                                                    PathText(a.path) + " only in letter case" + why});
+        const bool aFolder = a.levels <= a.e->folders.size(), bFolder = b.levels <= b.e->folders.size();
+        const char* why = aFolder && bFolder ? "; Windows would make them one folder"
+                          : aFolder || bFolder ? "; Windows cannot hold a file and a folder of one name"
+                                               : "; Windows would keep one file";
+        r.refusals.push_back({PathText(b.Path(dir)), std::string("differs from ") + (aFolder ? "folder " : "") +
+                                                         EscapeControls(PathText(a.Path(dir))) +
+                                                         " only in letter case" + why});
     }
 }
 
@@ -237,20 +267,22 @@ private:
 
 // One record: its header, then the file's bytes read straight into the
 // block. False, with a refusal, when the file cannot be read or changed.
-bool CopyRecord(const Entry& e, Sink& sink, Sha256* one, PackResult& r)
+bool CopyRecord(const InputFolder& folder, const fs::path& dir, const Entry& e, Sink& sink, Sha256* one,
+                PackResult& r)
 {
+    auto refuse = [&](const std::string& why) { return r.refusals.push_back({PathText(dir / e.rel), why}), false; };
     const std::string header = EncodeRecordHeader(e.name, static_cast<std::uint32_t>(e.stat.size));
     std::string why;
     if (!sink.Put(header.data(), header.size())) return false;
     InputFile in;
-    if (!in.Open(e.path, why)) return r.refusals.push_back({PathText(e.path), "cannot be opened: " + why}), false;
+    if (!in.Open(folder, e.rel, why)) return refuse("cannot be opened: " + why);
     std::uint64_t left = e.stat.size;
     while (left > 0) {
         if (!sink.Reserve(static_cast<std::size_t>(left))) return false;
         std::size_t got = 0;
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, sink.Room()));
         if (!in.Read(sink.Free(), want, got, why))
-            return r.refusals.push_back({PathText(e.path), "cannot be read: " + why}), false;
+            return refuse("cannot be read: " + why);
         if (got == 0) break;
         if (one) one->Update(sink.Free(), got);
         sink.Took(got);
@@ -259,23 +291,22 @@ bool CopyRecord(const Entry& e, Sink& sink, Sha256* one, PackResult& r)
     // As tar does: a file whose size or time moved while it was read is
     // not packed, since its bytes may mix two versions.
     InputStat now;
-    if (!in.Look(now, why)) return r.refusals.push_back({PathText(e.path), "cannot be looked at: " + why}), false;
-    if (left != 0 || !now.SameContentAs(e.stat))
-        return r.refusals.push_back({PathText(e.path), "file changed as we read it"}), false;
+    if (!in.Look(now, why)) return refuse("cannot be read: " + why);
+    if (left != 0 || !now.SameContentAs(e.stat)) return refuse("file changed as we read it");
     return true;
 }
 
 // Writes every record to `f`; false, with a refusal, when it fails.
-bool WriteRecords(const PackOptions& o, const std::vector<Entry>& entries, std::FILE* f, const std::string& outText,
-                  Manifest& manifest, PackResult& r)
+bool WriteRecords(const PackOptions& o, const Walk& walk, std::FILE* f, const std::string& outText, Manifest& manifest,
+                  PackResult& r)
 {
     std::string why;
     const bool hashing = !o.manifest.empty();
     Sink sink(f, hashing || o.packageDigest, why);
     std::uint64_t written = 0, files = 0;
-    for (const Entry& e : entries) {
+    for (const Entry& e : walk.entries) {
         Sha256 one;
-        if (!CopyRecord(e, sink, hashing ? &one : nullptr, r)) break;
+        if (!CopyRecord(walk.Folder(), o.dir, e, sink, hashing ? &one : nullptr, r)) break;
         if (hashing) manifest.records.push_back({DisplayName(e.name, o.cp), e.stat.size, Sha256::Hex(one.Finish())});
         written += kRecordFixedSize + e.name.size() + e.stat.size;
         if (o.progress) o.progress(written, manifest.packageSize, ++files);
@@ -296,14 +327,14 @@ void RemoveQuietly(const fs::path& p)
 
 // Written beside the target and renamed at the end, so that a refused or
 // failed run never leaves half a package under the real name.
-bool WritePackage(const PackOptions& o, const std::vector<Entry>& entries, Manifest& manifest, PackResult& r)
+bool WritePackage(const PackOptions& o, const Walk& walk, Manifest& manifest, PackResult& r)
 {
-    if (o.stream) return WriteRecords(o, entries, o.stream, "standard output", manifest, r);
+    if (o.stream) return WriteRecords(o, walk, o.stream, "standard output", manifest, r);
     fs::path partial;
     std::string why;
     FileOwner pkg(tempfiles::CreateBeside(o.out, partial, why));   // removed when interrupted
     if (!pkg) return r.refusals.push_back({PathText(o.out), "cannot be created: " + why}), false;
-    bool ok = WriteRecords(o, entries, pkg.get(), PathText(o.out), manifest, r);
+    bool ok = WriteRecords(o, walk, pkg.get(), PathText(o.out), manifest, r);
     if (!pkg.Close() && ok) {
         r.refusals.push_back({PathText(o.out), "cannot be written completely: " + tempfiles::LastOsError()});
         ok = false;
@@ -328,7 +359,7 @@ PackResult PackFolder(const PackOptions& o)
     std::vector<Entry>& entries = walk.entries;
     // Byte order of the encoded names: the same tree, the same package.
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
-    RefuseCaseTwins(entries, LeadBytes::ForCodePage(o.cp), r);
+    RefuseCaseTwins(o.dir, entries, LeadBytes::ForCodePage(o.cp), r);
     std::uint64_t total = 0, data = 0;
     for (const Entry& e : entries) {
         total += kRecordFixedSize + e.name.size() + e.stat.size;
@@ -343,7 +374,7 @@ PackResult PackFolder(const PackOptions& o)
     Manifest manifest;
     manifest.codePage = o.cp;
     manifest.packageSize = total;
-    if (!WritePackage(o, entries, manifest, r)) return r;
+    if (!WritePackage(o, walk, manifest, r)) return r;
     r.written = true;
     manifest.packageSha256 = r.packageSha256;
     if (!o.manifest.empty() && !WriteManifest(o.manifest, manifest))

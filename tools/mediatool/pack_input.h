@@ -18,8 +18,25 @@ struct InputStat {
     bool SameContentAs(const InputStat& o) const { return size == o.size && modified == o.modified; }
 };
 
-// What `p` is, not following a link (`follow` false), or what it leads to.
-bool LookAt(const fs::path& p, bool follow, InputStat& st, std::string& why);
+// The folder being packed, held open: every entry below it is looked at
+// and opened by its path relative to the folder, as tar does, so the
+// system does not walk the folder's own path again for each file.
+class InputFolder {
+public:
+    InputFolder() = default;
+    ~InputFolder();
+    InputFolder(const InputFolder&) = delete;
+    InputFolder& operator=(const InputFolder&) = delete;
+
+    bool Open(const fs::path& dir, std::string& why);
+    // What `relative` is, not following a link (`follow` false), or what it leads to.
+    bool LookAt(const fs::path::string_type& relative, bool follow, InputStat& st, std::string& why) const;
+
+private:
+    friend class InputFile;
+    fs::path dir_;
+    int fd_ = -1;
+};
 
 class InputFile {
 public:
@@ -28,7 +45,7 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    bool Open(const fs::path& p, std::string& why);
+    bool Open(const InputFolder& folder, const fs::path::string_type& relative, std::string& why);
     // Up to n bytes; 0 at the end. False, with `why`, when reading fails.
     bool Read(unsigned char* dst, std::size_t n, std::size_t& got, std::string& why);
     // The open file as it is now.

@@ -21,10 +21,23 @@ void Fill(const struct stat& s, InputStat& st)
 
 } // namespace
 
-bool LookAt(const fs::path& p, bool follow, InputStat& st, std::string& why)
+InputFolder::~InputFolder()
+{
+    if (fd_ >= 0) close(fd_);
+}
+
+bool InputFolder::Open(const fs::path& dir, std::string& why)
+{
+    fd_ = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) why = std::strerror(errno);
+    return fd_ >= 0;
+}
+
+bool InputFolder::LookAt(const fs::path::string_type& relative, bool follow, InputStat& st, std::string& why) const
 {
     struct stat s;
-    if ((follow ? stat(p.c_str(), &s) : lstat(p.c_str(), &s)) != 0) return why = std::strerror(errno), false;
+    if (fstatat(fd_, relative.c_str(), &s, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+        return why = std::strerror(errno), false;
     Fill(s, st);
     return true;
 }
@@ -34,9 +47,9 @@ InputFile::~InputFile()
     if (fd_ >= 0) close(fd_);
 }
 
-bool InputFile::Open(const fs::path& p, std::string& why)
+bool InputFile::Open(const InputFolder& folder, const fs::path::string_type& relative, std::string& why)
 {
-    fd_ = open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = openat(folder.fd_, relative.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) why = std::strerror(errno);
     return fd_ >= 0;
 }

@@ -20,8 +20,17 @@ void Fill(const struct _stat64& s, InputStat& st)
 
 } // namespace
 
-bool LookAt(const fs::path& p, bool follow, InputStat& st, std::string& why)
+InputFolder::~InputFolder() = default;
+
+bool InputFolder::Open(const fs::path& dir, std::string&)
 {
+    dir_ = dir;
+    return true;
+}
+
+bool InputFolder::LookAt(const fs::path::string_type& relative, bool follow, InputStat& st, std::string& why) const
+{
+    const fs::path p = dir_ / relative;
     std::error_code ec;
     if (!follow && fs::is_symlink(fs::symlink_status(p, ec))) {
         st = InputStat();
@@ -39,9 +48,9 @@ InputFile::~InputFile()
     if (fd_ >= 0) _close(fd_);
 }
 
-bool InputFile::Open(const fs::path& p, std::string& why)
+bool InputFile::Open(const InputFolder& folder, const fs::path::string_type& relative, std::string& why)
 {
-    fd_ = _wopen(p.c_str(), _O_RDONLY | _O_BINARY);
+    fd_ = _wopen((folder.dir_ / relative).c_str(), _O_RDONLY | _O_BINARY);
     if (fd_ < 0) why = std::strerror(errno);
     return fd_ >= 0;
 }
