@@ -189,10 +189,7 @@ std::string PlaceholderText(const char* name)
 
 bool CopyInto(const fs::path& from, const fs::path& to, std::string& why)
 {
-    std::error_code ec;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    if (ec) why = ec.message();
-    return !ec;
+    return CopyFileContents(from, to, why);
 }
 
 // Adds a 512-byte trailer holding the digest stamp, so that the picture's

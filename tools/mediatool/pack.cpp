@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 #include <utility>
 
 #include "base/ascii_text.h"
@@ -247,12 +246,13 @@ public:
     unsigned char* Free() { return block_.data() + used_; }
     std::size_t Room() const { return block_.size() - used_; }
     void Took(std::size_t n) { used_ += n; }
+    // False, once and for all, after a write failed.
     bool Flush()
     {
         if (hashWhole_) whole.Update(block_.data(), used_);
-        const bool ok = WriteFully(f_, block_.data(), used_, why_);
+        failed_ = failed_ || !WriteFully(f_, block_.data(), used_, why_);
         used_ = 0;
-        return ok;
+        return !failed_;
     }
     Sha256 whole;
 
@@ -263,6 +263,7 @@ private:
     std::string& why_;
     std::vector<unsigned char> block_;
     std::size_t used_ = 0;
+    bool failed_ = false;
 };
 
 // One record: its header, then the file's bytes read straight into the

@@ -55,9 +55,4 @@ private:
     int fd_ = -1;
 };
 
-// Writes all of `n` bytes to the stream's file, past its buffer, going on
-// after a short write, so that the reason of the one that fails is told
-// ("No space left on device"). False, with `why`.
-bool WriteFully(std::FILE* f, const void* data, std::size_t n, std::string& why);
-
 #endif

@@ -70,19 +70,3 @@ bool InputFile::Look(InputStat& st, std::string& why)
     Fill(s, st);
     return true;
 }
-
-bool WriteFully(std::FILE* f, const void* data, std::size_t n, std::string& why)
-{
-    const int fd = fileno(f);
-    const char* p = static_cast<const char*>(data);
-    while (n > 0) {
-        const ssize_t w = write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w < 0) return why = std::strerror(errno), false;
-        // A device that takes nothing and names no reason is full.
-        if (w == 0) return why = std::strerror(ENOSPC), false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}

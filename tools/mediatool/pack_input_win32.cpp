@@ -70,17 +70,3 @@ bool InputFile::Look(InputStat& st, std::string& why)
     Fill(s, st);
     return true;
 }
-
-bool WriteFully(std::FILE* f, const void* data, std::size_t n, std::string& why)
-{
-    const int fd = _fileno(f);
-    const char* p = static_cast<const char*>(data);
-    while (n > 0) {
-        const int w = _write(fd, p, static_cast<unsigned>(n > INT_MAX ? INT_MAX : n));
-        if (w < 0) return why = std::strerror(errno), false;
-        if (w == 0) return why = std::strerror(ENOSPC), false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
