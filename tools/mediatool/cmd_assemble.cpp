@@ -1,5 +1,6 @@
 // mediatool assemble: lays out a medium that setup can install from, and
 // refuses one that would stop halfway through an installation.
+#include "base/ascii_text.h"
 #include "media/name_rules.h"
 #include "tools/mediatool/cmd_assemble.h"
 
@@ -70,22 +71,12 @@ struct Description {
     std::string encoding;   // how the file was written, for the summary
 };
 
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
+std::string Lower(std::string s) { return AsciiLower(std::move(s)); }
 
 bool ReadAll(const fs::path& p, std::string& bytes)
 {
-    FileOwner f(OpenFile(p, "rb"));
-    if (!f) return false;
-    bytes.clear();
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) bytes.append(buf, n);
-    return !std::ferror(f.get());
+    std::string why;
+    return ReadWholeFile(p, bytes, why);
 }
 
 bool WriteAll(const fs::path& p, const std::string& bytes)

@@ -226,13 +226,12 @@ int RunVerify(const Args& args)
     std::string notFolder;
     if (haveAgainst && !IsFolder(against, notFolder)) return Refuse(kCmd, PathText(against), notFolder), kExitRefused;
 
-    std::uint64_t size = 0;
-    if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
+    PackageFile pkg;
+    std::string notPackage;
+    if (!OpenPackage(package, pkg, notPackage)) return Refuse(kCmd, PathText(package), notPackage), kExitRefused;
+    const std::uint64_t size = pkg.size;
     if (size == 0) return Refuse(kCmd, PathText(package), "empty: no records, setup would install nothing"), kExitRefused;
-    FileOwner f(OpenFile(package, "rb"));
-    if (!f) return Refuse(kCmd, PathText(package), std::string("cannot be opened: ") + std::strerror(errno)), kExitRefused;
-    std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
-    FileSource file(f.get());
+    FileSource file(pkg.file.get());
     HashingSource source(file, haveManifest);
 
     Verifier verifier(cp, haveAgainst ? &against : nullptr, haveManifest);

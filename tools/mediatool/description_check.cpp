@@ -1,5 +1,6 @@
 #include "tools/mediatool/description_check.h"
 
+#include "base/ascii_text.h"
 #include "base/codepage.h"
 #include "media/setup_description.h"
 #include "media/name_rules.h"
@@ -18,19 +19,12 @@ std::string TrimSpaces(const std::string& s)
 
 bool KeyIs(const std::string& key, const char* want)
 {
-    std::size_t i = 0;
-    for (; i < key.size() && want[i]; ++i) {
-        char c = key[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != want[i]) return false;
-    }
-    return i == key.size() && !want[i];
+    return EqualsIgnoringAsciiCase(key, want);
 }
 
 std::string Hex(unsigned char c)
 {
-    static const char kDigits[] = "0123456789ABCDEF";
-    return std::string("0x") + kDigits[c >> 4] + kDigits[c & 15];
+    return "0x" + HexOf(&c, 1, true);
 }
 
 // The first character of `text` the code page does not decode, as a

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/ascii_text.h"
 #include "media/digest.h"
 #include "media/medium.h"
 #include "media/name_rules.h"
@@ -50,16 +51,6 @@ private:
     bool ok_ = true;
 };
 
-bool ReadFile(const fs::path& p, std::string& bytes, std::string& why)
-{
-    FileOwner f(OpenFile(p, "rb"));
-    if (!f) return why = std::strerror(errno), false;
-    bytes.clear();
-    char buf[65536];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f.get())) > 0;) bytes.append(buf, n);
-    if (std::ferror(f.get())) return why = std::strerror(errno), false;
-    return true;
-}
 
 class Report {
 public:
@@ -97,9 +88,7 @@ std::string FindSetupProgram(const fs::path& dir, std::string& why)
     std::vector<std::string> found;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = PathText(it->path().filename()), lower = name;
-        for (char& c : lower)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        const std::string name = PathText(it->path().filename()), lower = AsciiLower(name);
         if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0 && IsFile(it->path()))
             found.push_back(name);
     }
@@ -113,7 +102,7 @@ void CheckProgram(Report& r, const fs::path& dir, const std::string& name)
 {
     const std::string what = r.Path(name);
     std::string image, why;
-    if (!ReadFile(dir / fs::u8path(name), image, why)) return r.Problem(what, "cannot be read: " + why);
+    if (!ReadWholeFile(dir / fs::u8path(name), image, why)) return r.Problem(what, "cannot be read: " + why);
     if (!IsWin32GuiProgram(image, why)) return r.Problem(what, why);
     signing::Signature signature;
     if (!signing::ReadSignature(dir / fs::u8path(name), signature, why))
@@ -159,7 +148,7 @@ void CheckDescriptionFile(Report& r, const fs::path& dir, const std::string& set
     const fs::path p = dir / fs::u8path(name);
     if (!IsFile(p)) return r.Fine(r.Path(name), std::string("absent; the product is named ") + medium::kDefaultProductName);
     std::string bytes, why;
-    if (!ReadFile(p, bytes, why)) return r.Problem(r.Path(name), "cannot be read: " + why);
+    if (!ReadWholeFile(p, bytes, why)) return r.Problem(r.Path(name), "cannot be read: " + why);
     bool any = false;
     for (const DescriptionFinding& f : CheckDescription(bytes, cp)) {
         any = true;
@@ -185,12 +174,7 @@ void CheckSplash(Report& r, const fs::path& dir)
 
 bool CaseCollisions::Add(const std::string& name, std::string& earlier)
 {
-    std::string folded = name;
-    for (std::size_t i = 0; i < folded.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(folded[i]);
-        if (lb_.IsLead(c)) ++i;   // its trail byte is no letter
-        else if (c >= 'A' && c <= 'Z') folded[i] = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string folded = AsciiLower(name, lb_);
     const auto ins = seen_.emplace(folded, name);
     if (ins.second || ins.first->second == name) return true;
     earlier = ins.first->second;
