@@ -68,8 +68,11 @@ void HelpPack()
         "Refused, with the file and the reason: names that cannot be converted, that\n"
         "take more than 259 bytes, or that setup would refuse (drives, '..', ':',\n"
         "device names, trailing dots or spaces, control characters); files of 2^31\n"
-        "bytes or more; packages that would reach 2^31 bytes; names that differ only\n"
-        "in letter case; empty folders, which a package cannot hold.\n\n"
+        "bytes or more; packages that would reach 2^31 bytes; names of files or\n"
+        "folders that differ only in letter case; empty folders, which a package\n"
+        "cannot hold; links to folders, and links that lead out of DIR (named with\n"
+        "their target); a file whose size or time changes while it is read.\n"
+        "Nothing is written then. '-o -' refuses a terminal as standard output.\n\n"
         "The package is written under a new temporary name beside PACKAGE and renamed\n"
         "at the end; an interrupted run (Ctrl-C, SIGTERM) removes it.\n\n"
         "Exit status: 0 packed, 1 input refused, 2 usage error.\n",

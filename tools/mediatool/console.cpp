@@ -14,7 +14,8 @@ std::string Shown(const fs::path& p) { return EscapeControls(PathText(p)); }
 
 void UsageError(const char* command, const std::string& why)
 {
-    std::fprintf(stderr, "mediatool %s: %s (see 'mediatool %s --help')\n", command, why.c_str(), command);
+    std::fprintf(stderr, "mediatool %s: %s (see 'mediatool %s --help')\n", command, EscapeControls(why).c_str(),
+                 command);
 }
 
 bool TakeCodePage(const char* command, const std::string& value, unsigned& cp)

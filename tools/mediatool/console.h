@@ -16,7 +16,8 @@ void Refuse(const char* command, const std::string& what, const std::string& why
 
 // A path for a message, its control characters escaped as tar shows them.
 std::string Shown(const std::filesystem::path& p);
-// "mediatool CMD: why (see 'mediatool CMD --help')" on standard error.
+// "mediatool CMD: why (see 'mediatool CMD --help')" on standard error, its
+// control characters (an argument's) escaped.
 void UsageError(const char* command, const std::string& why);
 
 // For "--codepage N": reads N into `cp`. False, after the usage message,

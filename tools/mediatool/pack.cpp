@@ -86,7 +86,7 @@ private:
     {
         return (outExists_ && SameFile(p, o_.out)) || (manifestExists_ && SameFile(p, o_.manifest));
     }
-    bool FollowLink(const fs::path& p, InputStat& st);
+    bool FollowLink(const fs::path& p, const Native& rel, InputStat& st);
     bool InsideFolder(const fs::path& p)
     {
         std::error_code ec;
@@ -106,16 +106,16 @@ private:
 };
 
 // A link is followed only to a file inside the folder packed.
-bool Walk::FollowLink(const fs::path& p, InputStat& st)
+bool Walk::FollowLink(const fs::path& p, const Native& rel, InputStat& st)
 {
     std::error_code ec;
     const fs::path target = fs::canonical(p, ec);
     std::string why;
-    if (ec || !folder_.LookAt(p.lexically_relative(o_.dir).native(), true, st, why))
-        return Refuse(p, "a link that leads to no file"), false;
+    if (ec || !folder_.LookAt(rel, true, st, why)) return Refuse(p, "a link that leads to no file"), false;
     if (root_.empty()) root_ = fs::canonical(o_.dir, ec);
     if (!Inside(target, root_)) {
-        Refuse(p, "a link to " + PathText(fs::read_symlink(p, ec)) + ", which lies outside " + PathText(o_.dir));
+        Refuse(p, "a link to " + EscapeControls(PathText(fs::read_symlink(p, ec))) + ", which lies outside " +
+                      EscapeControls(PathText(o_.dir)));
         return false;
     }
     if (st.kind == InputStat::kFolder) return Refuse(p, "a link to a folder; links to folders are not followed"), false;
@@ -125,7 +125,7 @@ bool Walk::FollowLink(const fs::path& p, InputStat& st)
 void Walk::Visit(const fs::path& p, Native&& rel, const InputStat& seen)
 {
     InputStat st = seen;
-    if (st.kind == InputStat::kLink && !FollowLink(p, st)) return;
+    if (st.kind == InputStat::kLink && !FollowLink(p, rel, st)) return;
     if (st.kind != InputStat::kFile) return Refuse(p, "not a regular file");
     Entry e;
     e.stat = st;
