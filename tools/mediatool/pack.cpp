@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 
 #include "base/ascii_text.h"
@@ -184,48 +185,45 @@ bool Walk::Run()
 }
 
 // Names that Windows takes as one: two files, a file and a folder, two
-// folders. Each pair is told once, the later name against the earlier.
+// folders. Each is told against the first of its kind met, in byte order.
 // `entries` are in byte order, so a folder's entries follow one another.
 void RefuseCaseTwins(const fs::path& dir, const std::vector<Entry>& entries, const LeadBytes& lb, PackResult& r)
 {
+    // A file (all its levels) or one of its folders (the first `levels`).
     struct Key {
-        std::string folded;
         const Entry* e;
-        std::size_t levels;   // of e's name; all of them for the file itself
-        std::string Name() const { return levels > e->folders.size() ? e->name : e->name.substr(0, e->folders[levels]); }
+        std::size_t levels;
+        bool Folder() const { return levels <= e->folders.size(); }
         fs::path Path(const fs::path& dir) const
         {
             fs::path p = dir / e->rel;
-            for (std::size_t k = levels; k < e->folders.size(); ++k) p = p.parent_path();
+            for (std::size_t k = levels; k <= e->folders.size(); ++k) p = p.parent_path();
             return p;
         }
     };
-    std::vector<Key> keys;
+    std::unordered_map<std::string, Key> seen;
+    seen.reserve(entries.size());
+    auto add = [&](const std::string& name, const Key& key) {
+        const auto ins = seen.emplace(AsciiLower(name, lb), key);
+        if (ins.second) return;
+        const Key& a = ins.first->second;
+        const char* why = a.Folder() && key.Folder() ? "; Windows would make them one folder"
+                          : a.Folder() || key.Folder() ? "; Windows cannot hold a file and a folder of one name"
+                                                       : "; Windows would keep one file";
+        r.refusals.push_back({PathText(key.Path(dir)), std::string("differs from ") + (a.Folder() ? "folder " : "") +
+                                                           EscapeControls(PathText(a.Path(dir))) +
+                                                           " only in letter case" + why});
+    };
     const Entry* previous = nullptr;
     for (const Entry& e : entries) {
-        keys.push_back({AsciiLower(e.name, lb), &e, e.folders.size() + 1});
         for (std::size_t k = 0; k < e.folders.size(); ++k) {
             const std::size_t end = e.folders[k];
-            if (previous && previous->folders.size() > k && previous->folders[k] == end &&
-                previous->name.compare(0, end, e.name, 0, end) == 0)
-                continue;
-            keys.push_back({AsciiLower(e.name.substr(0, end), lb), &e, k});
+            const bool met = previous && previous->folders.size() > k && previous->folders[k] == end &&
+                             previous->name.compare(0, end, e.name, 0, end) == 0;
+            if (!met) add(e.name.substr(0, end), {&e, k + 1});
         }
+        add(e.name, {&e, e.folders.size() + 1});
         previous = &e;
-    }
-    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-        return a.folded != b.folded ? a.folded < b.folded : a.Name() < b.Name();
-    });
-    for (std::size_t i = 1; i < keys.size(); ++i) {
-        const Key &a = keys[i - 1], &b = keys[i];
-        if (a.folded != b.folded) continue;
-        const bool aFolder = a.levels <= a.e->folders.size(), bFolder = b.levels <= b.e->folders.size();
-        const char* why = aFolder && bFolder ? "; Windows would make them one folder"
-                          : aFolder || bFolder ? "; Windows cannot hold a file and a folder of one name"
-                                               : "; Windows would keep one file";
-        r.refusals.push_back({PathText(b.Path(dir)), std::string("differs from ") + (aFolder ? "folder " : "") +
-                                                         EscapeControls(PathText(a.Path(dir))) +
-                                                         " only in letter case" + why});
     }
 }
 
@@ -320,6 +318,19 @@ bool WriteRecords(const PackOptions& o, const Walk& walk, std::FILE* f, const st
     return false;
 }
 
+// Sorted through pointers: an entry is moved once, not at every step.
+void SortByName(std::vector<Entry>& entries)
+{
+    std::vector<Entry*> order;
+    order.reserve(entries.size());
+    for (Entry& e : entries) order.push_back(&e);
+    std::sort(order.begin(), order.end(), [](const Entry* a, const Entry* b) { return a->name < b->name; });
+    std::vector<Entry> sorted;
+    sorted.reserve(entries.size());
+    for (Entry* e : order) sorted.push_back(std::move(*e));
+    entries.swap(sorted);
+}
+
 void RemoveQuietly(const fs::path& p)
 {
     std::error_code ec;
@@ -359,7 +370,7 @@ PackResult PackFolder(const PackOptions& o)
     if (!walk.Run()) return r;
     std::vector<Entry>& entries = walk.entries;
     // Byte order of the encoded names: the same tree, the same package.
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    SortByName(entries);
     RefuseCaseTwins(o.dir, entries, LeadBytes::ForCodePage(o.cp), r);
     std::uint64_t total = 0, data = 0;
     for (const Entry& e : entries) {
@@ -380,7 +391,8 @@ PackResult PackFolder(const PackOptions& o)
     manifest.packageSha256 = r.packageSha256;
     if (!o.manifest.empty() && !WriteManifest(o.manifest, manifest))
         r.refusals.push_back({PathText(o.manifest), std::string("cannot be written: ") + std::strerror(errno)});
-    for (const Entry& e : entries) r.records.push_back({e.name, e.stat.size});
+    r.records.reserve(entries.size());
+    for (Entry& e : entries) r.records.push_back({std::move(e.name), e.stat.size});
     r.packageSize = total;
     r.dataSize = data;
     return r;
