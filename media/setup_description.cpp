@@ -1,5 +1,6 @@
 #include "media/setup_description.h"
 
+#include "base/ascii_text.h"
 #include "base/file_owner.h"
 #include "media/name_rules.h"
 
@@ -61,18 +62,6 @@ std::string TrimSpaces(const std::string& s)
     if (first == std::string::npos) return std::string();
     const std::size_t last = s.find_last_not_of(' ');
     return s.substr(first, last - first + 1);
-}
-
-bool EqualsIgnoringAsciiCase(const std::string& a, const char* b)
-{
-    std::size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return i == a.size() && b[i] == '\0';
 }
 
 using Use = SetupDescriptionLine::Use;

@@ -1,5 +1,6 @@
 // mediatool assemble: lays out a medium that setup can install from, and
 // refuses one that would stop halfway through an installation.
+#include "base/ascii_text.h"
 #include "media/name_rules.h"
 #include "tools/mediatool/cmd_assemble.h"
 
@@ -10,6 +11,7 @@
 #include "media/medium.h"
 #include "tools/mediatool/checksums.h"
 #include "tools/mediatool/cmd_package.h"
+#include "tools/mediatool/pack.h"
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"
@@ -40,12 +42,6 @@ std::string NameList(const std::vector<const char*>& names, const char* last)
 
 const std::size_t kMaxListedWarnings = 20;
 
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 
 class Warnings {
@@ -173,7 +169,7 @@ bool CheckInputs(const AssembleOptions& o, std::vector<fs::path>& runtime)
             if (!fs::is_regular_file(found, ec)) {
                 found.clear();
                 for (const auto& e : fs::directory_iterator(dir, ec))
-                    if (e.is_regular_file(ec) && Lower(PathText(e.path().filename())) == Lower(name)) found = e.path();
+                    if (e.is_regular_file(ec) && AsciiLower(PathText(e.path().filename())) == AsciiLower(name)) found = e.path();
             }
             if (found.empty())
                 refuse(Join(o.runtime, name), "missing; setup stops with 'cannot copy file' without it");
@@ -354,7 +350,6 @@ int RunAssemble(const Args& args)
     AssembleOptions o;
     int status = kExitOk;
     if (!ParseOptions(args, o, status)) return status;
-    PrepareConsole();
 
     std::vector<fs::path> runtime;
     if (!CheckInputs(o, runtime)) {
@@ -370,8 +365,10 @@ int RunAssemble(const Args& args)
     MediumRefusal refusal;
     MediumReport report;
     const bool staged = writer.Begin(refusal) && StageMedium(o, runtime, writer, st, refusal) && writer.Seal(refusal);
+    for (const fs::path& d : st.packed.leftOut) Refuse(kCmd, PathText(d), "empty folder left out");
     if (!staged || !CheckStaged(o, writer, report) || !writer.Commit(refusal)) {
-        if (!refusal.what.empty()) Refuse(kCmd, refusal.what, refusal.why);
+        for (const PackRefusal& r : st.packed.refusals) Refuse(kCmd, r.what, r.why);
+        if (!refusal.what.empty() && st.packed.refusals.empty()) Refuse(kCmd, refusal.what, refusal.why);
         writer.Abandon();
         std::fprintf(stderr, "mediatool assemble: nothing written\n");
         return kExitRefused;

@@ -318,13 +318,12 @@ int VerifyPackage(VerifyOptions& o)
     std::string notFolder;
     if (o.haveAgainst && !IsFolder(o.against, notFolder)) return Refuse(kCmd, PathText(o.against), notFolder), kExitRefused;
     const fs::path& package = o.target;
-    std::uint64_t size = 0;
-    if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
+    PackageFile pkg;
+    std::string notPackage;
+    if (!OpenPackage(package, pkg, notPackage)) return Refuse(kCmd, PathText(package), notPackage), kExitRefused;
+    const std::uint64_t size = pkg.size;
     if (size == 0) return Refuse(kCmd, PathText(package), "empty: no records, setup would install nothing"), kExitRefused;
-    FileOwner f(OpenFile(package, "rb"));
-    if (!f) return Refuse(kCmd, PathText(package), std::string("cannot be opened: ") + std::strerror(errno)), kExitRefused;
-    std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
-    FileSource file(f.get());
+    FileSource file(pkg.file.get());
     HashingSource source(file, o.haveManifest);
     Verifier verifier(o.cp, o.haveAgainst ? &o.against : nullptr, o.haveManifest);
     std::uint32_t records = 0;
@@ -350,7 +349,6 @@ int RunVerify(const Args& args)
 {
     VerifyOptions o;
     if (!ParseVerify(args, o)) return kExitUsage;
-    PrepareConsole();
     std::error_code ec;
     return fs::is_directory(o.target, ec) ? VerifyMediumFolder(o) : VerifyPackage(o);
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/ascii_text.h"
 #include "base/codepage.h"
 #include "base/file_owner.h"
 #include "media/medium.h"
@@ -17,8 +18,7 @@ using Use = SetupDescriptionLine::Use;
 
 std::string Hex(unsigned char c)
 {
-    static const char kDigits[] = "0123456789ABCDEF";
-    return std::string("0x") + kDigits[c >> 4] + kDigits[c & 15];
+    return "0x" + HexOf(&c, 1, true);
 }
 
 // The first character of `text` the code page does not decode, as a

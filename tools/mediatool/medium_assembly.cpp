@@ -32,17 +32,6 @@ namespace {
 
 const unsigned char kUtf8Bom[] = {0xEF, 0xBB, 0xBF};
 
-bool ReadAll(const fs::path& p, std::string& bytes)
-{
-    FileOwner f(OpenFile(p, "rb"));
-    if (!f) return false;
-    bytes.clear();
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) bytes.append(buf, n);
-    return !std::ferror(f.get());
-}
-
 bool WriteAll(const fs::path& p, const std::string& bytes)
 {
     FileOwner f(OpenFile(p, "wb"));
@@ -114,14 +103,6 @@ std::string PlaceholderText(const char* name)
            "redistributable file (mediatool assemble --runtime DIR).\r\n";
 }
 
-bool CopyInto(const fs::path& from, const fs::path& to, std::string& why)
-{
-    std::error_code ec;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    if (ec) why = ec.message();
-    return !ec;
-}
-
 // Adds a 512-byte trailer holding the digest stamp, so that the picture's
 // own bytes stay as they are.
 bool StampByAppending(const fs::path& p)
@@ -145,7 +126,7 @@ bool StageDescription(const AssembleOptions& o, MediumWriter& writer, StagedMedi
 {
     if (o.ini.empty()) return true;
     std::string raw, converted, why;
-    if (!ReadAll(ArgPath(o.ini), raw)) return refusal = {o.ini, "cannot be read"}, false;
+    if (!ReadWholeFile(ArgPath(o.ini), raw, why)) return refusal = {o.ini, "cannot be read: " + why}, false;
     if (!ConvertDescription(raw, o.cp, converted, st.encoding, why)) return refusal = {o.ini, why}, false;
     st.iniName = DescriptionFileName(st.setupName);
     const fs::path iniPath = writer.Staged(st.iniName);
@@ -163,8 +144,8 @@ bool StagePayload(const AssembleOptions& o, MediumWriter& writer, StagedMedium& 
     pack.cp = o.cp;
     pack.skipEmptyDirs = o.skipEmptyDirs;
     pack.packageDigest = true;
-    if (PackFolder(pack, st.packed) != kExitOk)
-        return refusal = {"payload " + o.payload, "cannot be packed (see above)"}, false;
+    st.packed = PackFolder(pack);
+    if (!st.packed.Ok()) return refusal = {"payload " + o.payload, "cannot be packed"}, false;
     writer.KnownDigest(kPackageName, st.packed.packageSha256);
     return true;
 }
@@ -174,7 +155,7 @@ bool StageSplash(const AssembleOptions& o, MediumWriter& writer, StagedMedium& s
     if (o.splash.empty()) return true;
     std::string why;
     const fs::path splash = writer.Staged(kSplashName);
-    if (!CopyInto(ArgPath(o.splash), splash, why)) return refusal = {o.splash, "cannot be copied: " + why}, false;
+    if (!CopyFileContents(ArgPath(o.splash), splash, why)) return refusal = {o.splash, "cannot be copied: " + why}, false;
     if (StampHolds(splash)) {
         st.splashState = "already stamped, copied as it is";
         return true;
@@ -191,18 +172,18 @@ bool StageFiles(const AssembleOptions& o, const std::vector<fs::path>& runtime, 
 {
     std::string why;
     const fs::path stagedSetup = writer.Staged(st.setupName);
-    if (!CopyInto(ArgPath(o.setup), stagedSetup, why)) return refusal = {o.setup, "cannot be copied: " + why}, false;
+    if (!CopyFileContents(ArgPath(o.setup), stagedSetup, why)) return refusal = {o.setup, "cannot be copied: " + why}, false;
     if (!o.sign.certificate.empty() && !signing::SignProgram(stagedSetup, o.sign, why))
         return refusal = {o.setup, "cannot be signed: " + why}, false;
     if (!StageSplash(o, writer, st, refusal)) return false;
-    if (!o.icon.empty() && !CopyInto(ArgPath(o.icon), writer.Staged(kIconName), why))
+    if (!o.icon.empty() && !CopyFileContents(ArgPath(o.icon), writer.Staged(kIconName), why))
         return refusal = {o.icon, "cannot be copied: " + why}, false;
     const std::vector<const char*> names = RuntimeFiles();
     for (std::size_t i = 0; i < names.size(); ++i) {
         const fs::path to = writer.Staged(names[i]);
         if (o.placeholderRuntime) {
             if (!WriteAll(to, PlaceholderText(names[i]))) return refusal = {PathText(to), "cannot be written"}, false;
-        } else if (!CopyInto(runtime[i], to, why)) {
+        } else if (!CopyFileContents(runtime[i], to, why)) {
             return refusal = {PathText(runtime[i]), "cannot be copied: " + why}, false;
         }
     }

@@ -1,7 +1,7 @@
 // Lays a medium out in a MediumWriter's staging: the description file in
 // the code page, the packed payload, the setup program (signed when asked),
 // the stamped picture, the icon and the runtime files. Quiet: a refusal
-// comes back (packing still prints its own, see cmd_package.h).
+// comes back, packing's own refusals in `StagedMedium::packed`.
 #ifndef KELVRA_MEDIATOOL_MEDIUM_ASSEMBLY_H
 #define KELVRA_MEDIATOOL_MEDIUM_ASSEMBLY_H
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/mediatool/cmd_package.h"
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/medium_writer.h"
+#include "tools/mediatool/pack.h"
 #include "tools/mediatool/signing.h"
 
 namespace fs = std::filesystem;
@@ -29,7 +29,7 @@ struct StagedMedium {
     std::string setupName, iniName;
     std::string encoding;      // how the description file was written
     std::string splashState;
-    PackSummary packed;
+    PackResult packed;
 };
 
 // The side files setup cannot do without: the runtime files.

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "base/file_owner.h"
+#include "base/ascii_text.h"
 #include "media/digest.h"
 #include "media/name_rules.h"
 #include "media/package_format.h"
@@ -33,13 +34,6 @@ const char* const kProgramFilesFolders[] = {"C:\\Program Files\\", "C:\\Program 
 const char* const kRunnableSuffixes[] = {".exe", ".dll", ".com", ".bat", ".cmd", ".scr", ".pif", ".msi",
                                          ".ocx", ".cpl", ".sys", ".manifest", ".local"};
 const char kAutorun[] = "autorun.inf";
-
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 bool EndsWith(const std::string& s, const std::string& tail)
 {
@@ -67,17 +61,6 @@ private:
     const std::string& bytes_;
     bool ok_ = true;
 };
-
-bool ReadWhole(const fs::path& p, std::string& bytes, std::string& why)
-{
-    FileOwner f(OpenFile(p, "rb"));
-    if (!f) return why = std::strerror(errno), false;
-    bytes.clear();
-    char buf[65536];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f.get())) > 0;) bytes.append(buf, n);
-    if (std::ferror(f.get())) return why = std::strerror(errno), false;
-    return true;
-}
 
 // The first bytes of a file; shorter when the file is.
 std::string Head(const fs::path& p, std::size_t n)
@@ -121,7 +104,7 @@ void FindInstaller(Context& c)
     if (!c.report.facts.listed) return;
     std::vector<std::string> programs;
     for (const std::string& name : c.report.facts.names)
-        if (name.find('/') == std::string::npos && EndsWith(Lower(name), ".exe")) programs.push_back(name);
+        if (name.find('/') == std::string::npos && EndsWith(AsciiLower(name), ".exe")) programs.push_back(name);
     if (programs.size() != 1) {
         std::string list;
         for (const std::string& p : programs) list += (list.empty() ? "" : ", ") + p;
@@ -153,7 +136,7 @@ void CheckListing(Context& c)
 // empty when it is only a warning.
 std::string Danger(const fs::path& p, const std::string& name, bool folder)
 {
-    const std::string base = Lower(name.substr(name.rfind('/') + 1));
+    const std::string base = AsciiLower(name.substr(name.rfind('/') + 1));
     unsigned long pid = 0;
     if (folder && name.find('/') == std::string::npos && tempfiles::IsStagingFolderName(name, pid))
         return "the staging folder of an interrupted mediatool run; the next assemble into this folder removes it";
@@ -171,7 +154,7 @@ bool Covered(const Context& c, const std::string& name)
     if (c.Listed(name)) return true;
     std::error_code ec;
     for (const std::string& listed : c.listed)
-        if (Lower(listed) == Lower(name) && fs::equivalent(c.Path(listed), c.Path(name), ec)) return true;
+        if (AsciiLower(listed) == AsciiLower(name) && fs::equivalent(c.Path(listed), c.Path(name), ec)) return true;
     return false;
 }
 
@@ -207,7 +190,7 @@ void CheckInstaller(Context& c)
     const std::string& name = c.report.facts.installer;
     if (name.empty() || !IsFile(c.Path(name))) return;
     std::string image, why;
-    if (!ReadWhole(c.Path(name), image, why)) return c.Add(Severity::kProblem, name, "cannot be read: " + why);
+    if (!ReadWholeFile(c.Path(name), image, why)) return c.Add(Severity::kProblem, name, "cannot be read: " + why);
     if (!IsWin32GuiProgram(image, why)) return c.Add(Severity::kProblem, name, why);
     signing::Signature signature;
     if (!signing::ReadSignature(c.Path(name), signature, why))
@@ -261,7 +244,7 @@ void CheckRecord(Context& c, const PackageRecord& rec, CaseCollisions& collision
               DisplayName(earlier, cp) + " and " + DisplayName(rec.name, cp) +
                   " are equal but for case; Windows keeps one file");
     for (const medium::SideFile& side : medium::kSideFiles)
-        if (Lower(rec.name) == Lower(side.name))
+        if (AsciiLower(rec.name) == AsciiLower(side.name))
             c.Add(Severity::kWarning, "", "payload " + DisplayName(rec.name, cp),
                   std::string("setup copies the medium's ") + side.name + " over it at install time");
     CheckTargetPath(c, rec.name);
@@ -285,7 +268,7 @@ void CheckPackage(Context& c)
     while (walker.NextRecord()) {
         ++c.report.facts.records;
         CheckRecord(c, walker.Record(), collisions);
-        program = program || Lower(walker.Record().name) == Lower(medium::kProgramName);
+        program = program || AsciiLower(walker.Record().name) == AsciiLower(medium::kProgramName);
     }
     if (walker.Error() != PackageError::kNone) return c.Add(Severity::kProblem, name, DescribeBreak(walker, c.options.cp));
     if (!program)
@@ -349,12 +332,7 @@ const MediumRule kRules[] = {
 
 bool CaseCollisions::Add(const std::string& name, std::string& earlier)
 {
-    std::string folded = name;
-    for (std::size_t i = 0; i < folded.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(folded[i]);
-        if (lb_.IsLead(c)) ++i;   // its trail byte is no letter
-        else if (c >= 'A' && c <= 'Z') folded[i] = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string folded = AsciiLower(name, lb_);
     const auto ins = seen_.emplace(folded, name);
     if (ins.second || ins.first->second == name) return true;
     earlier = ins.first->second;
