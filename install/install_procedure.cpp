@@ -90,7 +90,8 @@ bool Install(InstallPlatform& platform, const std::string& folder, const std::st
     // Without the program's own folder there is no medium to install from:
     // a bare "Setup.pkg" would be looked up wherever the current folder is.
     std::string source;
-    if (!platform.SourceDirectory(source)) return stop.Set(IDS_ERR_OPEN_PACKAGE);
+    if (!platform.SourceDirectory(source))
+        return source.empty() ? stop.Set(IDS_ERR_OPEN_PACKAGE) : stop.Set(IDS_ERR_OPEN_PACKAGE, source);
     return Unpack(platform, source, folder, stop) && CopySideFiles(platform, source, folder, stop) &&
            (platform.CreateShortcuts(folder, name) || stop.Set(IDS_ERR_SHORTCUT));
 }

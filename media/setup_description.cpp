@@ -96,9 +96,9 @@ void ApplyLine(const std::string& line, const LeadBytes& lb, std::string& name, 
 
     if (EqualsIgnoringAsciiCase(key, "Name")) {
         // Name becomes a folder and the shortcut files: a value that is not
-        // one file name could place them anywhere, so the line counts as
-        // absent. An empty Name stays allowed.
-        if (value.empty() || CheckFileNameComponent(value, lb) == NameError::kNone)
+        // one file name could place them anywhere, and an empty one would
+        // install into Program Files itself, so the line counts as absent.
+        if (CheckFileNameComponent(value, lb) == NameError::kNone)
             name = value;
         else if (refusedName)
             *refusedName = value;
