@@ -1,0 +1,163 @@
+// Texts and paths in the process's ANSI code page: a medium and folders
+// whose names the code page holds work however long in bytes, and those it
+// cannot hold are refused, never read as a best-fit look-alike. Run in every
+// pairing of interface and code page (e2e_en_US_cp936 among them).
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
+#include "tests/e2e/driver.h"
+#include "tests/e2e/install_support.h"
+
+using namespace e2e;
+
+namespace {
+
+void WriteW(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(f);
+}
+
+std::wstring SpecialFolderW(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    return ::SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE) ? path : L"";
+}
+
+class AnsiCodePage : public ::testing::Test {
+protected:
+    void SetUp() override { CleanInstallation(names_, folders_); }
+    void TearDown() override
+    {
+        setup_.Kill();
+        CleanInstallation(names_, folders_);
+    }
+
+    // A folder below %TEMP%\kelvra-e2e\ (no backslash at the end), removed
+    // before and after the test.
+    std::wstring Folder(const std::wstring& leaf)
+    {
+        folders_.push_back(TempRootW() + leaf);
+        RemoveTreeW(folders_.back());
+        return folders_.back();
+    }
+
+    // setup.exe, a package of one file and the side files in `dir`; returns
+    // the program's path.
+    std::wstring Medium(const std::wstring& dir, const std::string& ini)
+    {
+        ::SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr);
+        ::CopyFileW(Widen(BuildDir() + "setup.exe").c_str(), (dir + L"\\setup.exe").c_str(), FALSE);
+        WriteW(dir + L"\\Setup.pkg", Record("Kelvra.exe", "MZ"));
+        for (const SideFile& f : SideFiles()) WriteW(dir + L"\\" + Widen(f.name), f.data);
+        if (!ini.empty()) WriteW(dir + L"\\setup.ini", ini);
+        return dir + L"\\setup.exe";
+    }
+
+    HWND Start(const std::wstring& exe)
+    {
+        if (!setup_.Start(exe)) return nullptr;
+        return setup_.WaitForDialogWith(IDC_INSTALL);
+    }
+
+    void Install(HWND dlg, const std::wstring& folder)
+    {
+        ASSERT_TRUE(SetItemText(dlg, IDC_FOLDER_EDIT, folder));
+        PostCommand(dlg, IDC_INSTALL);
+    }
+
+    // The message of a stopped run; the dialog stays usable.
+    void ExpectStop(HWND dlg, const std::wstring& text)
+    {
+        HWND box = setup_.WaitForMessageBox(30000);
+        ASSERT_NE(box, nullptr) << "no message";
+        EXPECT_EQ(MessageBoxText(box), text);
+        PostCommand(box, IDOK);
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
+        EXPECT_TRUE(::IsWindowEnabled(dlg));
+    }
+
+    std::wstring Title(const std::wstring& name) { return WithName(ExpectedTexts().title, name); }
+
+    std::vector<std::string> names_{"Kelvra"};
+    std::vector<std::wstring> folders_;
+    Process setup_;
+};
+
+// An English interface on 936 converts with the thread's code page 1252:
+// the shortcuts were named in mojibake, and 乗 (81 5C) put one in a folder.
+// The trailing dot stays in the name; Windows strips it from the folder.
+TEST_F(AnsiCodePage, ShortcutsOfAChineseNameWithATrailingDot)
+{
+    if (::GetACP() != 936) GTEST_SKIP() << "needs code page 936";
+    const std::wstring name = L"凯尔弗乗 Co., Ltd.";
+    names_.push_back(Narrow(name));
+    const std::wstring folder = Folder(L"cp-installed");
+    HWND dlg = Start(Medium(Folder(L"cp-medium"), "Name=" + Narrow(name) + "\r\n"));
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(WindowText(dlg), Title(name));
+    Install(dlg, folder);
+    HWND done = setup_.WaitForDialogWith(IDC_EXIT, 30000);
+    ASSERT_NE(done, nullptr) << "no completion dialog";
+    EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kRecordKey, "Name").bytes, Narrow(name) + '\0');
+    for (int csidl : {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY})
+        EXPECT_TRUE(FileExistsW(SpecialFolderW(csidl) + L"\\" + name + L".lnk")) << csidl;
+    PostCommand(done, IDC_EXIT);
+    EXPECT_EQ(setup_.WaitExit(10000), 1u);
+}
+
+// 154 characters, 276 bytes and more in 936: beyond a 260-byte buffer,
+// within Windows' 260 characters. Code page 1252 cannot hold them at all.
+TEST_F(AnsiCodePage, AMediumInALongChineseFolder)
+{
+    const std::wstring leaf(154 - TempRootW().size(), L'长');
+    names_.push_back("Long");
+    const std::wstring folder = Folder(L"cp-long-installed");
+    HWND dlg = Start(Medium(Folder(leaf), "Name=Long\r\n"));
+    ASSERT_NE(dlg, nullptr);
+    if (::GetACP() != 936) {
+        EXPECT_EQ(WindowText(dlg), Title(L"Kelvra"));
+        Install(dlg, folder);
+        ExpectStop(dlg, std::wstring(ExpectedTexts().openPackage) + L"\n" + TempRootW() +
+                            std::wstring(leaf.size(), L'?') + L"\\setup.exe");
+        return;
+    }
+    EXPECT_EQ(WindowText(dlg), Title(L"Long"));
+    Install(dlg, folder);
+    HWND done = setup_.WaitForDialogWith(IDC_EXIT, 30000);
+    ASSERT_NE(done, nullptr) << "no completion dialog";
+    EXPECT_EQ(ReadFileBytesW(folder + L"\\Kelvra.exe"), "MZ");
+    EXPECT_TRUE(ReadFileBytesW(folder + L"\\msvcr80.dll") == SideFiles()[4].data);
+    PostCommand(done, IDC_EXIT);
+    EXPECT_EQ(setup_.WaitExit(10000), 1u);
+}
+
+// A fullwidth backslash has the backslash as its best fit in 1252: the ANSI
+// path of the program, or of a typed folder, named the folder below.
+TEST_F(AnsiCodePage, PathsWithACharacterTheCodePageLacksAreRefused)
+{
+    if (::GetACP() != 1252) GTEST_SKIP() << "needs code page 1252";
+    const std::wstring root = Folder(L"cp-lookalike");
+    Medium(root + L"\\a\\b", "Name=Decoy\r\n");
+    HWND dlg = Start(Medium(root + L"\\a\uFF3Cb", "Name=Real\r\n"));
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(WindowText(dlg), Title(L"Kelvra"));
+    const std::wstring folder = Folder(L"cp-lookalike-installed");
+    Install(dlg, folder);
+    ExpectStop(dlg, std::wstring(ExpectedTexts().openPackage) + L"\n" + root + L"\\a?b\\setup.exe");
+
+    ASSERT_TRUE(DeleteRegTree(HKEY_CURRENT_USER, kRecordKey));
+    dlg = Start(Medium(Folder(L"cp-plain"), ""));
+    ASSERT_NE(dlg, nullptr);
+    Install(dlg, folder + L"\\x\uFF3Cy");
+    ExpectStop(dlg, std::wstring(ExpectedTexts().createFile) + L"\n" + folder + L"\\x?y");
+    EXPECT_FALSE(FileExistsW(folder + L"\\x\\y\\Kelvra.exe"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kRecordKey));
+}
+
+} // namespace
