@@ -29,6 +29,37 @@ std::wstring SpecialFolderW(int csidl)
     return ::SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE) ? path : L"";
 }
 
+// Points a shell folder of the current user elsewhere for one scope.
+class ShellFolderOverride {
+public:
+    ShellFolderOverride(const wchar_t* value, const std::wstring& path) : value_(value)
+    {
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ | KEY_WRITE, &key_);
+        wchar_t old[MAX_PATH] = {};
+        DWORD size = sizeof old;
+        ::RegQueryValueExW(key_, value_, nullptr, &type_, reinterpret_cast<BYTE*>(old), &size);
+        old_ = old;
+        Set(path, REG_SZ);
+    }
+    ~ShellFolderOverride()
+    {
+        Set(old_, type_);
+        ::RegCloseKey(key_);
+    }
+
+private:
+    void Set(const std::wstring& path, DWORD type)
+    {
+        ::RegSetValueExW(key_, value_, 0, type, reinterpret_cast<const BYTE*>(path.c_str()),
+                         static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    }
+    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const wchar_t* value_;
+    HKEY key_ = nullptr;
+    DWORD type_ = REG_EXPAND_SZ;
+    std::wstring old_;
+};
+
 class AnsiCodePage : public ::testing::Test {
 protected:
     void SetUp() override { CleanInstallation(names_, folders_); }
@@ -158,6 +189,34 @@ TEST_F(AnsiCodePage, PathsWithACharacterTheCodePageLacksAreRefused)
     ExpectStop(dlg, std::wstring(ExpectedTexts().createFile) + L"\n" + folder + L"\\x?y");
     EXPECT_FALSE(FileExistsW(folder + L"\\x\\y\\Kelvra.exe"));
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kRecordKey));
+}
+
+// A desktop folder whose name 1252 lacks: the folder browser's answer is
+// refused, and the desktop shortcut still lands in that folder.
+TEST_F(AnsiCodePage, ADesktopFolderTheCodePageLacks)
+{
+    if (::GetACP() != 1252) GTEST_SKIP() << "needs code page 1252";
+    const std::wstring root = Folder(L"cp-desk"), desktop = root + L"\\De\uFF3Csk";
+    ASSERT_EQ(::SHCreateDirectoryExW(nullptr, desktop.c_str(), nullptr), ERROR_SUCCESS);
+    const ShellFolderOverride over(L"Desktop", desktop);
+    HWND dlg = Start(Medium(Folder(L"cp-desk-medium"), ""));
+    ASSERT_NE(dlg, nullptr);
+    const std::wstring proposed = ItemText(dlg, IDC_FOLDER_EDIT);
+    PostCommand(dlg, IDC_BROWSE);
+    HWND browser = setup_.WaitForWindow([&](HWND h) { return h != dlg && ::IsWindowVisible(h) && ClassName(h) == L"#32770"; });
+    ASSERT_NE(browser, nullptr) << "no folder browser";
+    Pause(500);
+    PostCommand(browser, IDOK);   // the desktop, where it opens
+    ExpectStop(dlg, std::wstring(ExpectedTexts().createFile) + L"\n" + root + L"\\De?sk");
+    EXPECT_EQ(ItemText(dlg, IDC_FOLDER_EDIT), proposed);
+
+    Install(dlg, Folder(L"cp-desk-installed"));
+    HWND done = setup_.WaitForDialogWith(IDC_EXIT, 30000);
+    ASSERT_NE(done, nullptr) << "no completion dialog";
+    EXPECT_TRUE(FileExistsW(desktop + L"\\Kelvra.lnk"));
+
+    PostCommand(done, IDC_EXIT);
+    EXPECT_EQ(setup_.WaitExit(10000), 1u);
 }
 
 } // namespace
