@@ -3,9 +3,9 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "media/setup_description.h"
 #include "base/ansi_win32.h"
 #include "base/strings_win32.h"
-#include "media/setup_description.h"
 #include "install/install_platform_win32.h"
 #include "media/extract.h"
 #include "media/medium.h"
