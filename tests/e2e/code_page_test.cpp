@@ -4,6 +4,7 @@
 // pairing of interface and code page (e2e_en_US_cp936 among them).
 #include <windows.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -29,45 +30,32 @@ std::wstring SpecialFolderW(int csidl)
     return ::SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE) ? path : L"";
 }
 
-// Points a shell folder of the current user elsewhere for one scope.
-class ShellFolderOverride {
-public:
-    ShellFolderOverride(const wchar_t* value, const std::wstring& path) : value_(value)
-    {
-        ::RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ | KEY_WRITE, &key_);
-        wchar_t old[MAX_PATH] = {};
-        DWORD size = sizeof old;
-        ::RegQueryValueExW(key_, value_, nullptr, &type_, reinterpret_cast<BYTE*>(old), &size);
-        old_ = old;
-        Set(path, REG_SZ);
-    }
-    ~ShellFolderOverride()
-    {
-        Set(old_, type_);
-        ::RegCloseKey(key_);
-    }
-
-private:
-    void Set(const std::wstring& path, DWORD type)
-    {
-        ::RegSetValueExW(key_, value_, 0, type, reinterpret_cast<const BYTE*>(path.c_str()),
-                         static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-    }
-    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    const wchar_t* value_;
-    HKEY key_ = nullptr;
-    DWORD type_ = REG_EXPAND_SZ;
-    std::wstring old_;
-};
-
 class AnsiCodePage : public ::testing::Test {
 protected:
     void SetUp() override { CleanInstallation(names_, folders_); }
     void TearDown() override
     {
         setup_.Kill();
+        if (!desktop_.empty()) SetDesktop(desktop_, desktopType_);
         CleanInstallation(names_, folders_);
     }
+
+    // Points the current user's desktop elsewhere until the test ends.
+    void MoveDesktop(const std::wstring& path)
+    {
+        wchar_t old[MAX_PATH] = {};
+        DWORD size = sizeof old;
+        ASSERT_EQ(::SHGetValueW(HKEY_CURRENT_USER, kShellFolders, L"Desktop", &desktopType_, old, &size), 0);
+        desktop_ = old;
+        SetDesktop(path, REG_SZ);
+    }
+    static void SetDesktop(const std::wstring& path, DWORD type)
+    {
+        ::SHSetValueW(HKEY_CURRENT_USER, kShellFolders, L"Desktop", type, path.c_str(),
+                      static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    }
+    static constexpr const wchar_t* kShellFolders =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
     // A folder below %TEMP%\kelvra-e2e\ (no backslash at the end), removed
     // before and after the test.
@@ -118,6 +106,8 @@ protected:
     std::vector<std::string> names_{"Kelvra"};
     std::vector<std::wstring> folders_;
     Process setup_;
+    std::wstring desktop_;
+    DWORD desktopType_ = REG_EXPAND_SZ;
 };
 
 // An English interface on 936 converts with the thread's code page 1252:
@@ -143,21 +133,15 @@ TEST_F(AnsiCodePage, ShortcutsOfAChineseNameWithATrailingDot)
 }
 
 // 154 characters, 276 bytes and more in 936: beyond a 260-byte buffer,
-// within Windows' 260 characters. Code page 1252 cannot hold them at all.
+// within Windows' 260 characters.
 TEST_F(AnsiCodePage, AMediumInALongChineseFolder)
 {
+    if (::GetACP() != 936) GTEST_SKIP() << "needs code page 936";
     const std::wstring leaf(154 - TempRootW().size(), L'长');
     names_.push_back("Long");
     const std::wstring folder = Folder(L"cp-long-installed");
     HWND dlg = Start(Medium(Folder(leaf), "Name=Long\r\n"));
     ASSERT_NE(dlg, nullptr);
-    if (::GetACP() != 936) {
-        EXPECT_EQ(WindowText(dlg), Title(L"Kelvra"));
-        Install(dlg, folder);
-        ExpectStop(dlg, std::wstring(ExpectedTexts().openPackage) + L"\n" + TempRootW() +
-                            std::wstring(leaf.size(), L'?') + L"\\setup.exe");
-        return;
-    }
     EXPECT_EQ(WindowText(dlg), Title(L"Long"));
     Install(dlg, folder);
     HWND done = setup_.WaitForDialogWith(IDC_EXIT, 30000);
@@ -198,7 +182,7 @@ TEST_F(AnsiCodePage, ADesktopFolderTheCodePageLacks)
     if (::GetACP() != 1252) GTEST_SKIP() << "needs code page 1252";
     const std::wstring root = Folder(L"cp-desk"), desktop = root + L"\\De\uFF3Csk";
     ASSERT_EQ(::SHCreateDirectoryExW(nullptr, desktop.c_str(), nullptr), ERROR_SUCCESS);
-    const ShellFolderOverride over(L"Desktop", desktop);
+    MoveDesktop(desktop);
     HWND dlg = Start(Medium(Folder(L"cp-desk-medium"), ""));
     ASSERT_NE(dlg, nullptr);
     const std::wstring proposed = ItemText(dlg, IDC_FOLDER_EDIT);
