@@ -31,6 +31,7 @@ public:
     // does not decode.
     using Decoder = std::function<bool(const std::string& narrow, std::u16string& wide)>;
     void SetDecoder(Decoder decoder) { decoder_ = std::move(decoder); }
+    bool CanDecode() const { return static_cast<bool>(decoder_); }
     bool Decode(const std::string& narrow, std::u16string& wide) const
     {
         return decoder_ && decoder_(narrow, wide);

@@ -189,6 +189,10 @@ NameError CheckFileNameComponent(const std::string& name, const LeadBytes& lb)
         if (c == ':') return NameError::kColon;
         if (IsReservedCharacter(c)) return NameError::kReservedCharacter;
     }
+    // A name that does not decode would name the folder and the shortcuts
+    // differently, each by its own substitute.
+    std::u16string wide;
+    if (lb.CanDecode() && !lb.Decode(name, wide)) return NameError::kBrokenCharacter;
     if (name == "..") return NameError::kParentStep;
     // Windows strips trailing dots and blanks from the folder: what is left
     // must still be a name of its own.

@@ -1,4 +1,4 @@
-// Device names judged on the UTF-16 text, with the code pages' own tables:
+// Names judged on the UTF-16 text, with the code pages' own tables:
 // the superscript digits are wherever a code page puts them.
 #include <windows.h>
 
@@ -23,22 +23,24 @@ LeadBytes WithSystemDecoder(unsigned cp)
     return lb;
 }
 
-TEST(DeviceNames, SuperscriptDigitsOfEveryCodePage)
+TEST(NameRulesInSystemCodePages, DeviceNamesAndUndecodableCharacters)
 {
     // Bytes from Python's codecs: ¹ is A9 F6 in 949 and B9 in 1252; B9 is ą
-    // in 1250 and № in 1251, B2 is І in 1251.
-    const struct { unsigned cp; std::string name; bool device; } cases[] = {
-        {949, "COM\xA9\xF6", true},
-        {949, "lpt\xA9\xF8.txt", true},
-        {1252, "COM\xB9", true},
-        {1250, "COM\xB9", false},
-        {1251, "COM\xB9", false},
-        {1251, "LPT\xB2", false},
-        {936, "COM\xB9\xFA", false},
+    // in 1250 and № in 1251, B2 is І in 1251; 81 7F is no character of 936.
+    const NameError device = NameError::kReservedDevice, ok = NameError::kNone;
+    const struct { unsigned cp; std::string name; NameError error; } cases[] = {
+        {949, "COM\xA9\xF6", device},
+        {949, "lpt\xA9\xF8.txt", device},
+        {1252, "COM\xB9", device},
+        {1250, "COM\xB9", ok},
+        {1251, "COM\xB9", ok},
+        {1251, "LPT\xB2", ok},
+        {936, "COM\xB9\xFA", ok},
+        {936, "a\x81\x7F", NameError::kBrokenCharacter},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.cp) + " " + c.name);
-        EXPECT_EQ(CheckFileNameComponent(c.name, WithSystemDecoder(c.cp)) == NameError::kReservedDevice, c.device);
+        EXPECT_EQ(CheckFileNameComponent(c.name, WithSystemDecoder(c.cp)), c.error);
     }
 }
 
