@@ -153,8 +153,8 @@ TEST_F(AnsiCodePage, AMediumInALongChineseFolder)
 }
 
 // A fullwidth backslash has the backslash as its best fit in 1252: the ANSI
-// path of the program, or of a typed folder, named the folder below.
-TEST_F(AnsiCodePage, PathsWithACharacterTheCodePageLacksAreRefused)
+// path of the program named the decoy folder below.
+TEST_F(AnsiCodePage, AProgramPathWithALookAlikeIsRefused)
 {
     if (::GetACP() != 1252) GTEST_SKIP() << "needs code page 1252";
     const std::wstring root = Folder(L"cp-lookalike");
@@ -162,25 +162,16 @@ TEST_F(AnsiCodePage, PathsWithACharacterTheCodePageLacksAreRefused)
     HWND dlg = Start(Medium(root + L"\\a\uFF3Cb", "Name=Real\r\n"));
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(WindowText(dlg), Title(L"Kelvra"));
-    const std::wstring folder = Folder(L"cp-lookalike-installed");
-    Install(dlg, folder);
+    Install(dlg, Folder(L"cp-lookalike-installed"));
     ExpectStop(dlg, std::wstring(ExpectedTexts().openPackage) + L"\n" + root + L"\\a?b\\setup.exe");
-
-    ASSERT_TRUE(DeleteRegTree(HKEY_CURRENT_USER, kRecordKey));
-    dlg = Start(Medium(Folder(L"cp-plain"), ""));
-    ASSERT_NE(dlg, nullptr);
-    Install(dlg, folder + L"\\x\uFF3Cy");
-    ExpectStop(dlg, std::wstring(ExpectedTexts().createFile) + L"\n" + folder + L"\\x?y");
-    EXPECT_FALSE(FileExistsW(folder + L"\\x\\y\\Kelvra.exe"));
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kRecordKey));
 }
 
-// A desktop folder whose name 1252 lacks: the folder browser's answer is
-// refused, and the desktop shortcut still lands in that folder.
-TEST_F(AnsiCodePage, ADesktopFolderTheCodePageLacks)
+// Folders with a character neither 1252 nor 936 holds (A with macron, best
+// fit 'A' in 1252): the folder browser's answer and a typed folder are
+// refused, and a desktop in such a folder still gets its shortcut.
+TEST_F(AnsiCodePage, FoldersTheCodePageLacks)
 {
-    if (::GetACP() != 1252) GTEST_SKIP() << "needs code page 1252";
-    const std::wstring root = Folder(L"cp-desk"), desktop = root + L"\\De\uFF3Csk";
+    const std::wstring root = Folder(L"cp-desk"), desktop = root + L"\\De\u0100sk";
     ASSERT_EQ(::SHCreateDirectoryExW(nullptr, desktop.c_str(), nullptr), ERROR_SUCCESS);
     MoveDesktop(desktop);
     HWND dlg = Start(Medium(Folder(L"cp-desk-medium"), ""));
@@ -191,14 +182,19 @@ TEST_F(AnsiCodePage, ADesktopFolderTheCodePageLacks)
     ASSERT_NE(browser, nullptr) << "no folder browser";
     Pause(500);
     PostCommand(browser, IDOK);   // the desktop, where it opens
-    ExpectStop(dlg, std::wstring(ExpectedTexts().createFile) + L"\n" + root + L"\\De?sk");
+    const std::wstring createFile = std::wstring(ExpectedTexts().createFile) + L"\n";
+    ExpectStop(dlg, createFile + root + L"\\De?sk");
     EXPECT_EQ(ItemText(dlg, IDC_FOLDER_EDIT), proposed);
 
-    Install(dlg, Folder(L"cp-desk-installed"));
+    const std::wstring folder = Folder(L"cp-desk-installed");
+    Install(dlg, folder + L"\\x\u0100y");
+    ExpectStop(dlg, createFile + folder + L"\\x?y");
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kRecordKey));
+    Install(dlg, folder);
     HWND done = setup_.WaitForDialogWith(IDC_EXIT, 30000);
     ASSERT_NE(done, nullptr) << "no completion dialog";
+    EXPECT_FALSE(FileExistsW(folder + L"\\xAy"));
     EXPECT_TRUE(FileExistsW(desktop + L"\\Kelvra.lnk"));
-
     PostCommand(done, IDC_EXIT);
     EXPECT_EQ(setup_.WaitExit(10000), 1u);
 }
