@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# How many hand-made faults the native suite catches.
+#
+#   scripts/seeded-faults.sh [WORD...]
+#
+# Copies the tree as it stands (uncommitted changes included) to a scratch
+# folder, builds the native tree there, and then, one fault of
+# tests/faults/faults.txt at a time: applies it, builds, runs tools_tests
+# and unit_portable, and puts the line back. A fault is caught when the
+# suite fails, survives when it passes, and is stale when its line no longer
+# exists (or exists twice). WORDs pick the faults whose title or file holds
+# one of them. The working tree is never touched. Exit status 0 when nine in
+# ten of the applied faults are caught.
+#
+# Slow (a build and a suite run per fault); not part of ./test.sh.
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+list="$repo/tests/faults/faults.txt"
+jobs=${JOBS:-2}
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/kelvra-faults.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+src="$scratch/src"
+mkdir "$src"
+(cd "$repo" && git ls-files -z --cached --others --exclude-standard |
+    while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
+    tar --null -T - -cf -) | tar -xf - -C "$src"
+
+# Paths in the compiler's command lines relative to the copy, so that ccache
+# finds what the working tree's builds left.
+export CCACHE_BASEDIR="$src"
+
+log="$scratch/log"
+build() { cmake --build "$src/build/native" -j"$jobs" --target unit_portable tools_tests mediatool >"$log" 2>&1; }
+suite() {
+    # The test binaries write their folders below TMPDIR; the faults may
+    # leave things behind there.
+    local tmp="$scratch/tmp"
+    rm -rf "$tmp" && mkdir "$tmp"
+    (cd "$src/build/native" &&
+        TMPDIR="$tmp" timeout 900 ./tools_tests --gtest_fail_fast --gtest_brief=1 &&
+        TMPDIR="$tmp" timeout 900 ./unit_portable --gtest_fail_fast --gtest_brief=1) >"$log" 2>&1
+}
+
+echo "seeded faults: building the native tree in $src"
+(cd "$src" && cmake --preset native >"$log" 2>&1) || { cat "$log"; exit 2; }
+build || { cat "$log"; exit 2; }
+suite || { echo "the suite fails without any fault:"; tail -30 "$log"; exit 2; }
+
+# The faults, one record a line: title, file, old line, new line.
+records=$(python3 - "$list" "$@" <<'EOF'
+import sys
+path, words = sys.argv[1], sys.argv[2:]
+faults, cur = [], None
+for line in open(path, encoding="utf-8").read().split("\n"):
+    if line.startswith("## "):
+        cur = [line[3:].strip()]
+        faults.append(cur)
+    elif cur is not None and line.strip() and not line.startswith("#"):
+        cur.append(line[2:] if line[:2] in ("- ", "+ ") else line.strip())
+    elif cur is not None and line in ("+", "+ "):
+        cur.append("")
+for f in faults:
+    if len(f) == 3: f.append("")
+    if len(f) != 4: sys.exit("malformed fault: %r" % f)
+    if words and not any(w in f[0] or w in f[1] for w in words): continue
+    print("\x1f".join(f))
+EOF
+)
+
+apply() {   # file old new: replaces the one line that reads `old`
+    python3 - "$@" <<'EOF'
+import sys
+path, old, new = sys.argv[1:]
+lines = open(path, encoding="utf-8").read().split("\n")
+hits = [i for i, l in enumerate(lines) if l.strip() == old.strip()]
+if len(hits) != 1: sys.exit(3)
+i = hits[0]
+indent = lines[i][:len(lines[i]) - len(lines[i].lstrip())]
+lines[i] = indent + new.strip() if new.strip() else ""
+open(path, "w", encoding="utf-8").write("\n".join(lines))
+EOF
+}
+
+caught=0 survived=0 stale=0 broken=0
+survivors=()
+while IFS=$'\x1f' read -r title file old new; do
+    [ -n "$title" ] || continue
+    target="$src/$file"
+    if [ ! -f "$target" ]; then
+        echo "stale     $title ($file is gone)"; stale=$((stale + 1)); continue
+    fi
+    cp -p "$target" "$scratch/original"
+    if ! apply "$target" "$old" "$new"; then
+        echo "stale     $title ($file)"; stale=$((stale + 1)); continue
+    fi
+    if ! build; then
+        echo "no build  $title ($file)"; broken=$((broken + 1))
+    elif suite; then
+        echo "SURVIVED  $title ($file)"; survived=$((survived + 1)); survivors+=("$title")
+    else
+        echo "caught    $title ($file)"; caught=$((caught + 1))
+    fi
+    cp "$scratch/original" "$target"
+    touch "$target"
+done <<<"$records"
+
+applied=$((caught + survived))
+echo
+echo "caught $caught of $applied applied faults; $survived survived, $stale stale, $broken did not build"
+for s in "${survivors[@]+"${survivors[@]}"}"; do echo "  survived: $s"; done
+[ "$applied" -gt 0 ] && [ $((caught * 10)) -ge $((applied * 9)) ]
