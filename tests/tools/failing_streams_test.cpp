@@ -1,0 +1,67 @@
+// Writes that the system refuses: /dev/full fails every write with ENOSPC,
+// as a full disk does. A buffered stream sees it when it is closed or
+// flushed, an unbuffered one at the write itself; either must be told.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "base/file_owner.h"
+#include "media/digest.h"
+#include "tests/tools/tool_support.h"
+
+using namespace tooltest;
+
+namespace {
+
+const char kFull[] = "/dev/full";
+
+TEST(FailingStreams, FileOwnerCloseTellsOfALostWrite)
+{
+    for (bool buffered : {true, false}) {
+        SCOPED_TRACE(buffered ? "buffered" : "unbuffered");
+        FileOwner f(std::fopen(kFull, "wb"));
+        ASSERT_TRUE(f);
+        if (!buffered) std::setvbuf(f.get(), nullptr, _IONBF, 0);
+        (void)std::fwrite("data", 1, 4, f.get());
+        EXPECT_FALSE(f.Close());
+    }
+}
+
+// Appending a stamp: the trailer goes through the stream's buffer, so only
+// the flush can fail.
+TEST(FailingStreams, StampingIntoAFullDeviceFails)
+{
+    FileOwner f(std::fopen(kFull, "r+b"));
+    ASSERT_TRUE(f);
+    unsigned char digest[kStampSize];
+    EXPECT_EQ(StampStream(f.get(), StampMode::kAppend, digest), StampResult::kWriteError);
+}
+
+// unpack, where a record's file is /dev/full: a small file fails as it is
+// closed, a large one while it is written; either is refused with the
+// system's reason, and the next record is not written.
+TEST(FailingStreams, UnpackIntoAFullDeviceIsRefused)
+{
+    const fs::path root = FreshRoot("full");
+    const struct { std::size_t size; const char* why; } cases[] = {
+        {10, "cannot be written completely: No space left on device"},
+        {100000, "cannot be written: No space left on device"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        const fs::path out = root / ("out" + std::to_string(c.size));
+        fs::create_directories(out);
+        fs::create_symlink(kFull, out / "a.txt");
+        Put(root / "p.pkg", testbytes::Record("a.txt", std::string(c.size, 'x')) + testbytes::Record("z.txt", "z"));
+        const ToolRun r = Tool("unpack " + Q(root / "p.pkg") + " " + Q(out));
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.out.find("record at offset 0 (a.txt): " + std::string(c.why)), std::string::npos) << r.out;
+        EXPECT_FALSE(fs::exists(out / "z.txt"));
+    }
+    fs::remove_all(root);
+}
+
+} // namespace
