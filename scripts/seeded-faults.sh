@@ -12,24 +12,39 @@
 # one of them. The working tree is never touched. Exit status 0 when nine in
 # ten of the applied faults are caught.
 #
-# Slow (a build and a suite run per fault); not part of ./test.sh.
+# Slow (a build and a suite run per fault); not part of ./test.sh. With
+# KELVRA_FAULTS_DIR set, the scratch folder is that one and is kept, so that
+# a second run (say, for the survivors) builds only what changed.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 list="$repo/tests/faults/faults.txt"
 jobs=${JOBS:-2}
 
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/kelvra-faults.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+if [ -n "${KELVRA_FAULTS_DIR:-}" ]; then
+    scratch=$KELVRA_FAULTS_DIR
+    mkdir -p "$scratch"
+else
+    scratch=$(mktemp -d "${TMPDIR:-/tmp}/kelvra-faults.XXXXXX")
+    trap 'rm -rf "$scratch"' EXIT
+fi
 src="$scratch/src"
-mkdir "$src"
+mkdir -p "$src"
+# tar keeps the files' times: a kept copy rebuilds only what changed.
 (cd "$repo" && git ls-files -z --cached --others --exclude-standard |
     while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
     tar --null -T - -cf -) | tar -xf - -C "$src"
 
-# Paths in the compiler's command lines relative to the copy, so that ccache
-# finds what the working tree's builds left.
-export CCACHE_BASEDIR="$src"
+# A run stopped halfway left a fault's file older than its build.
+if [ -f "$scratch/applied" ]; then
+    touch "$src/$(cat "$scratch/applied")"
+    rm "$scratch/applied"
+fi
+
+if command -v ccache >/dev/null; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+    export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
+fi
 
 log="$scratch/log"
 build() { cmake --build "$src/build/native" -j"$jobs" --target unit_portable tools_tests mediatool >"$log" 2>&1; }
@@ -92,6 +107,7 @@ while IFS=$'\x1f' read -r title file old new; do
         echo "stale     $title ($file is gone)"; stale=$((stale + 1)); continue
     fi
     cp -p "$target" "$scratch/original"
+    echo "$file" >"$scratch/applied"
     if ! apply "$target" "$old" "$new"; then
         echo "stale     $title ($file)"; stale=$((stale + 1)); continue
     fi
@@ -104,6 +120,7 @@ while IFS=$'\x1f' read -r title file old new; do
     fi
     cp "$scratch/original" "$target"
     touch "$target"
+    rm "$scratch/applied"
 done <<<"$records"
 
 applied=$((caught + survived))

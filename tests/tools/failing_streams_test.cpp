@@ -1,6 +1,8 @@
 // Writes that the system refuses: /dev/full fails every write with ENOSPC,
 // as a full disk does. A buffered stream sees it when it is closed or
 // flushed, an unbuffered one at the write itself; either must be told.
+#include <sys/mount.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -61,6 +63,30 @@ TEST(FailingStreams, UnpackIntoAFullDeviceIsRefused)
         EXPECT_NE(r.out.find("record at offset 0 (a.txt): " + std::string(c.why)), std::string::npos) << r.out;
         EXPECT_FALSE(fs::exists(out / "z.txt"));
     }
+    fs::remove_all(root);
+}
+
+// A stick with room for five small files: the sixth, SHA256SUMS, fails as
+// it is closed. Refused, and nothing is left on the stick: neither the
+// staging nor the folder the run made for the medium.
+TEST(FailingStreams, AssembleOntoAFullStickIsRefused)
+{
+    const fs::path root = FreshRoot("stick");
+    Put(root / "payload" / "Kelvra.exe", "MZprogram");
+    Put(root / "setup.exe", SmallPe());
+    const fs::path usb = root / "usb";
+    fs::create_directories(usb);
+    if (mount("kelvra-test", usb.c_str(), "tmpfs", 0, "size=20k") != 0) {
+        const std::string why = std::strerror(errno);
+        fs::remove_all(root);
+        GTEST_SKIP() << "cannot mount a tmpfs here (" << why << "); needs root";
+    }
+    const ToolRun r = Tool("assemble --payload " + Q(root / "payload") + " --setup " + Q(root / "setup.exe") +
+                           " --out " + Q(usb / "medium") + " --placeholder-runtime -q");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("/SHA256SUMS: cannot be written: No space left on device"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::is_empty(usb));
+    umount2(usb.c_str(), MNT_DETACH);
     fs::remove_all(root);
 }
 
