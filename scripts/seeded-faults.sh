@@ -30,10 +30,18 @@ else
 fi
 src="$scratch/src"
 mkdir -p "$src"
-# tar keeps the files' times: a kept copy rebuilds only what changed.
-(cd "$repo" && git ls-files -z --cached --others --exclude-standard |
-    while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
-    tar --null -T - -cf -) | tar -xf - -C "$src"
+# Only files whose bytes differ are written, so that a kept copy rebuilds
+# only what changed.
+(cd "$repo" && git ls-files -z --cached --others --exclude-standard) | python3 -c '
+import os, shutil, sys
+repo, src = sys.argv[1:]
+for name in sys.stdin.buffer.read().decode().split("\0"):
+    a, b = os.path.join(repo, name), os.path.join(src, name)
+    if not name or not os.path.isfile(a): continue
+    if os.path.isfile(b) and open(a, "rb").read() == open(b, "rb").read(): continue
+    os.makedirs(os.path.dirname(b), exist_ok=True)
+    shutil.copy(a, b)
+' "$repo" "$src"
 
 # A run stopped halfway left a fault's file older than its build.
 if [ -f "$scratch/applied" ]; then
