@@ -31,16 +31,20 @@ fi
 src="$scratch/src"
 mkdir -p "$src"
 # Only files whose bytes differ are written, so that a kept copy rebuilds
-# only what changed.
+# only what changed; files the tree no longer has go.
 (cd "$repo" && git ls-files -z --cached --others --exclude-standard) | python3 -c '
 import os, shutil, sys
 repo, src = sys.argv[1:]
-for name in sys.stdin.buffer.read().decode().split("\0"):
+names = {n for n in sys.stdin.buffer.read().decode().split("\0") if n and os.path.isfile(os.path.join(repo, n))}
+for name in names:
     a, b = os.path.join(repo, name), os.path.join(src, name)
-    if not name or not os.path.isfile(a): continue
     if os.path.isfile(b) and open(a, "rb").read() == open(b, "rb").read(): continue
     os.makedirs(os.path.dirname(b), exist_ok=True)
     shutil.copy(a, b)
+for top, dirs, files in os.walk(src):
+    if top == src: dirs[:] = [d for d in dirs if d != "build"]
+    for f in files:
+        if os.path.relpath(os.path.join(top, f), src) not in names: os.remove(os.path.join(top, f))
 ' "$repo" "$src"
 
 # A run stopped halfway left a fault's file older than its build.
@@ -115,10 +119,10 @@ while IFS=$'\x1f' read -r title file old new; do
         echo "stale     $title ($file is gone)"; stale=$((stale + 1)); continue
     fi
     cp -p "$target" "$scratch/original"
-    echo "$file" >"$scratch/applied"
     if ! apply "$target" "$old" "$new"; then
         echo "stale     $title ($file)"; stale=$((stale + 1)); continue
     fi
+    echo "$file" >"$scratch/applied"
     if ! build; then
         echo "no build  $title ($file)"; broken=$((broken + 1))
     elif suite; then
