@@ -13,6 +13,7 @@
 #include "base/file_owner.h"
 #include "media/digest.h"
 #include "tests/tools/tool_support.h"
+#include "tools/mediatool/temp_files.h"
 
 using namespace tooltest;
 
@@ -40,6 +41,23 @@ TEST(FailingStreams, StampingIntoAFullDeviceFails)
     ASSERT_TRUE(f);
     unsigned char digest[kStampSize];
     EXPECT_EQ(StampStream(f.get(), StampMode::kAppend, digest), StampResult::kWriteError);
+}
+
+// fsync refused (a device that cannot sync: EINVAL) and a rename refused
+// (a file over a folder: EISDIR), each with the system's reason.
+TEST(FailingStreams, FlushAndMoveTellTheRefusal)
+{
+    std::string why;
+    EXPECT_FALSE(tempfiles::FlushToDevice(kFull, false, why));
+    EXPECT_EQ(why, std::strerror(EINVAL));
+    const fs::path root = FreshRoot("move");
+    Put(root / "a", "x");
+    Put(root / "d" / "f", "y");
+    why.clear();
+    EXPECT_FALSE(tempfiles::MoveOver(root / "a", root / "d", why));
+    EXPECT_EQ(why, std::strerror(EISDIR));
+    EXPECT_EQ(Get(root / "a"), "x");
+    fs::remove_all(root);
 }
 
 // unpack, where a record's file is /dev/full: a small file fails as it is
