@@ -46,7 +46,8 @@ TEST(ChecksumLines, EveryByteAsAHexDigit)
         std::vector<checksums::Entry> entries;
         std::string why;
         const bool hex = digits.find(static_cast<char>(b)) != std::string::npos;
-        ASSERT_EQ(checksums::Parse(static_cast<char>(b) + kHex.substr(1) + "  a\n", entries, why), hex) << b;
+        // A '#' first makes the line a comment, as sha256sum reads it.
+        ASSERT_EQ(checksums::Parse(static_cast<char>(b) + kHex.substr(1) + "  a\n", entries, why), hex || b == '#') << b;
         const char lower = static_cast<char>(b >= 'A' && b <= 'F' ? b + 32 : b);
         EXPECT_EQ(hex ? entries.at(0).sha256 : "", hex ? lower + kHex.substr(1) : "");
     }
@@ -56,7 +57,9 @@ TEST(ChecksumLines, NamesOutsideTheMediumAndAnEmptyList)
 {
     const fs::path root = FreshRoot("sums");
     Put(root / "m" / "a", "");
-    for (const std::string name : {".", "./a", "a/.", "..", "../m/a", "/a", "a//", "c:a"}) {
+    // "./a", "a/." and "a//" name the file a, as sha256sum opens them.
+    for (const std::string name : {"./a", "a/.", "a//"}) EXPECT_TRUE(checksums::Check(root / "m", {{kHex, name}}).empty()) << name;
+    for (const std::string name : {".", "..", "../m/a", "/a", "c:a"}) {
         const std::vector<std::string> problems = checksums::Check(root / "m", {{kHex, name}});
         EXPECT_EQ(problems, std::vector<std::string>{name + ": the name reaches outside the medium"});
     }
