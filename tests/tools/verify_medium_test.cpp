@@ -39,9 +39,7 @@ protected:
         Put(root_ / "setup.exe", SmallPe());
         Put(root_ / "setup.ini", "Name=Kelvra\r\nTitle=T\r\n");
         Put(root_ / "splash.bmp", "BM" + std::string(700, 'p'));
-        Put(root_ / "rt" / "Microsoft.VC80.CRT.manifest", "<manifest/>");
-        Put(root_ / "rt" / "msvcp80.dll", "MZmsvcp");
-        Put(root_ / "rt" / "msvcr80.dll", "MZmsvcr");
+        PutRuntime(root_ / "rt");
         medium_ = root_ / "m";
     }
     void TearDown() override { fs::remove_all(root_); }

@@ -19,6 +19,8 @@
 #include "tools/mediatool/host_file.h"
 #include "tools/mediatool/medium_writer.h"
 #include "tools/mediatool/options.h"
+#include "tools/mediatool/runtime_check.h"
+#include "tools/mediatool/signature_check.h"
 #include "tools/mediatool/signing.h"
 
 namespace {
@@ -176,16 +178,6 @@ std::string DescriptionFileName(const std::string& setupName)
     return medium::DescriptionPathFor(setupName);
 }
 
-std::string PlaceholderText(const char* name)
-{
-    return std::string("PLACEHOLDER - NOT THE REAL FILE.\r\n\r\n") +
-           "This file stands in for \"" + name +
-           "\" of the Microsoft Visual C++ 2005 runtime (8.0.50727.762).\r\n"
-           "It was written by 'mediatool assemble --placeholder-runtime' for a demonstration\r\n"
-           "medium, so that setup finds every file it copies. A real medium must carry the real\r\n"
-           "redistributable file (mediatool assemble --runtime DIR).\r\n";
-}
-
 bool CopyInto(const fs::path& from, const fs::path& to, std::string& why)
 {
     std::error_code ec;
@@ -330,6 +322,11 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
             else
                 runtime.push_back(found);
         }
+        if (runtime.size() == RuntimeFiles().size()) {
+            std::vector<runtime::File> files;
+            for (std::size_t i = 0; i < runtime.size(); ++i) files.push_back({RuntimeFiles()[i], runtime[i]});
+            for (const runtime::Finding& f : runtime::CheckFiles(files)) refuse(Join(o.runtime, f.name), f.why);
+        }
     }
 
     const fs::path out = ArgPath(o.out);
@@ -351,6 +348,8 @@ bool CheckInputs(const Options& o, std::vector<fs::path>& runtime)
     if (!place.what.empty()) refuse(place.what, place.why);
     std::string what, why;
     if (!o.sign.certificate.empty() && !signing::CheckSigning(o.sign, what, why)) refuse(what, why);
+    else if (!o.sign.certificate.empty())
+        for (const std::string& p : sigcheck::CheckSigningCertificate(o.sign)) refuse(o.sign.certificate, p);
     return ok;
 }
 
@@ -388,7 +387,8 @@ void HelpAssemble()
         "  --skip-empty-dirs  leave empty payload folders out instead of refusing\n"
         "  --strict           refuse on any warning, writing nothing (for CI)\n"
         "  --sign CERT.p12    sign the medium's setup program (Authenticode, SHA-256) with\n"
-        "                     osslsigncode before the checksums are taken; mediatool.exe\n"
+        "                     osslsigncode before the checksums are taken, and the checksum\n"
+        "                     file (detached CMS, SHA256SUMS.p7s) with OpenSSL; mediatool.exe\n"
         "                     cannot sign (use signtool before assembling)\n"
         "  --sign-password-file FILE  the certificate's password: the file's first line;\n"
         "                     without it, the environment variable %s.\n"
@@ -407,7 +407,11 @@ void HelpAssemble()
         "refuses, a payload without %s at its top level (the shortcuts start it),\n"
         "a description file the code page cannot hold (its line and column) or with an\n"
         "empty Name (setup would name the folder and shortcuts \"\"), an output folder that touches an\n"
-        "input, a certificate or password osslsigncode cannot use.\n"
+        "input, a certificate or password osslsigncode cannot use, a certificate Windows\n"
+        "refuses for signing programs (expired or not yet valid, without the code-signing\n"
+        "extended key usage, a CA certificate), runtime files that are not the runtime\n"
+        "(a manifest that does not name the assembly and its version, a DLL that is not\n"
+        "a 32-bit DLL of that version).\n"
         "Warned: target paths longer than 259 characters under the default folder of\n"
         "32-bit and 64-bit Windows (C:\\Program Files\\<Name>\\, C:\\Program Files (x86)\\<Name>\\),\n"
         "payload files that setup's side files replace, a Name that cannot name a folder,\n"
@@ -568,7 +572,7 @@ int RunAssemble(const Args& args)
     for (std::size_t i = 0; i < runtimeNames.size(); ++i) {
         const fs::path to = writer.Staged(runtimeNames[i]);
         if (o.placeholderRuntime) {
-            if (!WriteAll(to, PlaceholderText(runtimeNames[i]))) return fail(PathText(to), "cannot be written");
+            if (!WriteAll(to, runtime::PlaceholderText(runtimeNames[i]))) return fail(PathText(to), "cannot be written");
         } else if (!CopyInto(runtime[i], to, why)) {
             return fail(PathText(runtime[i]), "cannot be copied: " + why);
         }
@@ -578,6 +582,10 @@ int RunAssemble(const Args& args)
         warnings.Finish();
         return fail("--strict", std::to_string(warnings.Count()) + " warnings count as errors");
     }
+    if (!o.sign.certificate.empty())
+        writer.SignChecksumsWith([&o](const fs::path& sums, const fs::path& signature, std::string& why) {
+            return sigcheck::SignChecksums(sums, signature, o.sign, why);
+        });
     // Into place, on the device.
     if (!writer.Commit(refusal)) return fail(refusal.what, refusal.why);
     warnings.Finish();
@@ -609,6 +617,8 @@ int RunAssemble(const Args& args)
                     row.second.c_str(), hex.c_str());
     }
     std::printf("  %-28s %10s  every file above, for sha256sum -c\n", checksums::kFileName, "");
+    if (!o.sign.certificate.empty())
+        std::printf("  %-28s %10s  its signature, for openssl cms -verify\n", medium::kChecksumsSignatureName, "");
     for (const std::string& name : writer.Removed()) std::printf("removed from the previous medium: %s\n", name.c_str());
     for (const std::string& name : writer.Kept()) std::printf("kept (not part of the medium): %s\n", name.c_str());
     std::printf("default install folder: C:\\Program Files\\%s\\ (64-bit Windows: C:\\Program Files (x86)\\%s\\)\n",

@@ -147,7 +147,8 @@ void HelpVerify()
 {
     std::printf(
         "usage: mediatool verify PACKAGE [--against DIR] [--manifest FILE] [--codepage N]\n"
-        "       mediatool verify MEDIUM_DIR [--codepage N] [--strict]\n\n"
+        "       mediatool verify MEDIUM_DIR [--codepage N] [--strict]\n"
+        "                        [--expect-signer SUBJECT|SHA256] [--trust CAFILE]\n\n"
         "Checks the package end to end: records laid out whole, the last one ending\n"
         "exactly at the end of the file, every name one that setup accepts, no two\n"
         "names equal but for case (Windows keeps one of them), not empty. A lone\n"
@@ -159,6 +160,11 @@ void HelpVerify()
         "the package as above, the description file (decodes in the code page, a\n"
         "Name setup can use, no unknown keys), the splash picture's stamp, and no\n"
         "placeholder runtime files (not for release). Every problem is listed.\n\n"
+        "A signed setup program's signature is checked, not read: the main signature\n"
+        "decides (a nested one never rescues it), over the program's bytes as they are\n"
+        "(Authenticode digest, page hashes), by a signer fit for code signing at signing\n"
+        "time; %s must then hold a signature of %s by the same\n"
+        "certificate. Who signed is proven only by --expect-signer or --trust.\n\n"
         "  --against DIR    also compare every record byte for byte with the file of\n"
         "                   the same name below DIR, and name files in DIR that no\n"
         "                   record holds\n"
@@ -169,11 +175,16 @@ void HelpVerify()
         "  --codepage N     the code page of the names (default 936; with --manifest,\n"
         "                   the manifest's)\n"
         "  --strict         with a medium: warnings (such as unknown keys in the\n"
-        "                   description file) count as problems\n"
+        "                   description file, or a signer neither pinned nor chained)\n"
+        "                   count as problems\n"
+        "  --expect-signer SUBJECT|SHA256  the setup program must be signed by this\n"
+        "                   signer: its subject as verify prints it (\"CN=..., O=...\",\n"
+        "                   compared whole) or its certificate's SHA-256 fingerprint\n"
+        "  --trust CAFILE   the signer's chain must reach a certificate of CAFILE (PEM)\n"
         "  -q, --quiet      nothing on success; problems are still listed\n\n"
         "Exit status: 0 verified, 1 differences, a broken package or a medium with\n"
         "problems, 2 usage error.\n",
-        medium::kChecksumsName);
+        medium::kChecksumsName, medium::kChecksumsSignatureName, medium::kChecksumsName);
 }
 
 int RunVerify(const Args& args)
@@ -181,9 +192,11 @@ int RunVerify(const Args& args)
     fs::path package, against, manifestPath;
     bool haveAgainst = false, haveManifest = false, haveCodePage = false, strict = false;
     unsigned cp = kDefaultCodePage;
+    sigcheck::Expectation expect;
     ParsedArgs parsed;
     if (!ParseCommandLine(kCmd, args,
-                          {{"against", 0, true}, {"manifest", 0, true}, {"codepage", 0, true}, {"strict", 0, false}},
+                          {{"against", 0, true}, {"manifest", 0, true}, {"codepage", 0, true}, {"strict", 0, false},
+                           {"expect-signer", 0, true}, {"trust", 0, true}},
                           parsed))
         return kExitUsage;
     for (const auto& [name, value] : parsed.options) {
@@ -198,6 +211,10 @@ int RunVerify(const Args& args)
             haveCodePage = true;
         } else if (name == "strict") {
             strict = true;
+        } else if (name == "expect-signer") {
+            expect.signer = value;
+        } else if (name == "trust") {
+            expect.trustFile = value;
         }
     }
     if (parsed.operands.empty()) return UsageError(kCmd, "no package named"), kExitUsage;
@@ -209,9 +226,12 @@ int RunVerify(const Args& args)
         if (haveAgainst || haveManifest)
             return UsageError(kCmd, "--against and --manifest take a package, not a medium folder"), kExitUsage;
         PrepareConsole();
-        return VerifyMedium(package, cp, strict);
+        if (!expect.trustFile.empty() && !fs::is_regular_file(ArgPath(expect.trustFile), ec))
+            return Refuse(kCmd, expect.trustFile, "no such file (--trust)"), kExitRefused;
+        return VerifyMedium(package, cp, strict, expect);
     }
-    if (strict) return UsageError(kCmd, "--strict takes a medium folder"), kExitUsage;
+    if (strict || !expect.signer.empty() || !expect.trustFile.empty())
+        return UsageError(kCmd, "--strict, --expect-signer and --trust take a medium folder"), kExitUsage;
     PrepareConsole();
 
     Manifest manifest;

@@ -17,12 +17,11 @@
 #include "tools/mediatool/description_check.h"
 #include "tools/mediatool/host_file.h"
 #include "tools/mediatool/package_file.h"
-#include "tools/mediatool/signing.h"
+#include "tools/mediatool/runtime_check.h"
 
 namespace {
 
 const char kCmd[] = "verify";
-const char kPlaceholderMark[] = "PLACEHOLDER - NOT THE REAL FILE.";
 const std::uint32_t kPeSignature = 0x00004550;   // "PE\0\0"
 const std::uint32_t kMachineI386 = 0x14C;
 const std::uint32_t kPe32Magic = 0x10B;
@@ -109,16 +108,18 @@ std::string FindSetupProgram(const fs::path& dir, std::string& why)
     return std::string();
 }
 
-void CheckProgram(Report& r, const fs::path& dir, const std::string& name)
+// The program and the medium's signatures; what established the signer.
+std::string CheckProgram(Report& r, const fs::path& dir, const std::string& name, const sigcheck::Expectation& expect)
 {
     const std::string what = r.Path(name);
     std::string image, why;
-    if (!ReadFile(dir / fs::u8path(name), image, why)) return r.Problem(what, "cannot be read: " + why);
-    if (!IsWin32GuiProgram(image, why)) return r.Problem(what, why);
-    signing::Signature signature;
-    if (!signing::ReadSignature(dir / fs::u8path(name), signature, why))
-        return r.Problem(what, "signature unreadable: " + why);
-    r.Fine(what, "a 32-bit Windows GUI program, " + signing::Describe(signature));
+    if (!ReadFile(dir / fs::u8path(name), image, why)) return r.Problem(what, "cannot be read: " + why), "";
+    if (!IsWin32GuiProgram(image, why)) return r.Problem(what, why), "";
+    const sigcheck::MediumSignatures s = sigcheck::CheckMedium(dir, name, expect);
+    for (const auto& p : s.problems) r.Problem(r.Path(p.first), p.second);
+    for (const auto& w : s.warnings) r.Warning(r.Path(w.first) + ": " + w.second);
+    r.Fine(what, "a 32-bit Windows GUI program, " + s.program);
+    return s.trust;
 }
 
 void CheckPackage(Report& r, const fs::path& p, unsigned cp)
@@ -219,7 +220,7 @@ bool IsWin32GuiProgram(const std::string& image, std::string& why)
     return true;
 }
 
-int VerifyMedium(const fs::path& dir, unsigned cp, bool strict)
+int VerifyMedium(const fs::path& dir, unsigned cp, bool strict, const sigcheck::Expectation& expect)
 {
     Report r(dir, strict);
     for (const std::string& p : checksums::CheckMedium(dir)) r.Problem(PathText(dir), p);
@@ -227,20 +228,14 @@ int VerifyMedium(const fs::path& dir, unsigned cp, bool strict)
     std::string why;
     const std::string setupName = FindSetupProgram(dir, why);
     if (setupName.empty()) r.Problem(PathText(dir), why);
-    else CheckProgram(r, dir, setupName);
+    std::string trust;
+    if (!setupName.empty()) trust = CheckProgram(r, dir, setupName, expect);
 
     CheckPackage(r, dir / medium::kPackageName, cp);
-    for (const medium::SideFile& side : medium::kSideFiles) {
-        const fs::path p = dir / side.name;
-        if (!IsFile(p)) {
-            if (side.required) r.Problem(PathText(p), "missing; setup stops when it cannot copy it");
-            continue;
-        }
-        FileOwner f(OpenFile(p, "rb"));
-        char buf[sizeof kPlaceholderMark - 1];
-        if (f && std::fread(buf, 1, sizeof buf, f.get()) == sizeof buf && !std::memcmp(buf, kPlaceholderMark, sizeof buf))
-            r.Problem(PathText(p), "a placeholder, not for release (assemble --runtime DIR writes the real file)");
-    }
+    for (const medium::SideFile& side : medium::kSideFiles)
+        if (side.required && !IsFile(dir / side.name))
+            r.Problem(PathText(dir / side.name), "missing; setup stops when it cannot copy it");
+    for (const runtime::Finding& f : runtime::CheckFiles(runtime::MediumFiles(dir))) r.Problem(r.Path(f.name), f.why);
     if (!setupName.empty()) CheckDescriptionFile(r, dir, setupName, cp);
     CheckSplash(r, dir);
 
@@ -249,6 +244,7 @@ int VerifyMedium(const fs::path& dir, unsigned cp, bool strict)
                                         " found; not ready for release");
         return kExitRefused;
     }
-    std::printf("%s: a medium ready for release (code page %u)\n", PathText(dir).c_str(), cp);
+    std::printf("%s: a medium ready for release (code page %u%s%s)\n", PathText(dir).c_str(), cp,
+                trust.empty() ? "" : "; ", trust.c_str());
     return kExitOk;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/codepage.h"
+#include "tools/mediatool/signature_check.h"
 
 namespace fs = std::filesystem;
 
@@ -30,7 +31,8 @@ private:
 bool IsWin32GuiProgram(const std::string& image, std::string& why);
 
 // Checks the medium in `dir` and prints every finding; returns the exit
-// status (0 all holds, 1 problems). With `strict`, warnings count.
-int VerifyMedium(const fs::path& dir, unsigned cp, bool strict);
+// status (0 all holds, 1 problems). With `strict`, warnings count; a signed
+// medium's signer must then be pinned or chained by `expect`.
+int VerifyMedium(const fs::path& dir, unsigned cp, bool strict, const sigcheck::Expectation& expect);
 
 #endif

@@ -36,7 +36,8 @@ fs::path ParentOf(const fs::path& dir)
 
 std::vector<std::string> MediumFileNames(const std::string& setupName, const std::string& descriptionName)
 {
-    std::vector<std::string> names = {setupName, medium::kPackageName, checksums::kFileName};
+    std::vector<std::string> names = {setupName, medium::kPackageName, checksums::kFileName,
+                                      medium::kChecksumsSignatureName};
     if (!descriptionName.empty()) names.push_back(descriptionName);
     for (const medium::SideFile& f : medium::kSideFiles) names.push_back(f.name);
     return names;
@@ -124,6 +125,14 @@ bool MediumWriter::Commit(MediumRefusal& refusal)
         FileOwner f(OpenFile(sums, "wb"));
         if (!f || std::fwrite(text.data(), 1, text.size(), f.get()) != text.size() || !f.Close()) {
             refusal = {PathText(sums), std::string("cannot be written: ") + std::strerror(errno)};
+            return false;
+        }
+    }
+    if (signSums_) {
+        const fs::path signature = Staged(medium::kChecksumsSignatureName);
+        std::string why;
+        if (!signSums_(Staged(checksums::kFileName), signature, why)) {
+            refusal = {PathText(signature), "cannot be written: " + why};
             return false;
         }
     }

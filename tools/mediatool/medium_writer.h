@@ -7,6 +7,7 @@
 #define KELVRA_MEDIATOOL_MEDIUM_WRITER_H
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,11 @@ public:
     // Commit need not read the file again (the package can be large).
     void KnownDigest(const std::string& name, const std::string& sha256) { known_.push_back({name, sha256}); }
 
+    // Signs the checksum file once it is written: `sign` writes its
+    // detached signature, which goes into place with the medium.
+    using ChecksumSigner = std::function<bool(const fs::path& sums, const fs::path& signature, std::string& why)>;
+    void SignChecksumsWith(ChecksumSigner sign) { signSums_ = std::move(sign); }
+
     // Writes SHA256SUMS for every staged file, flushes them, removes the
     // previous medium's files this one does not have, moves the files into
     // place (the checksums last) and flushes the folder.
@@ -74,6 +80,7 @@ private:
     std::vector<std::string> staged_;
     std::vector<std::string> kept_, removed_;
     std::vector<std::pair<std::string, std::string>> sums_, known_;
+    ChecksumSigner signSums_;
     bool createdOut_ = false, committed_ = false;
 };
 
