@@ -155,6 +155,8 @@ TEST_F(AssembleTool, Refusals)
         {"no runtime files", nullptr, "", "runtime files: none given; setup stops with 'cannot copy file'"},
         {"runtime file missing", [](const fs::path& r) { fs::remove(r / "rt" / "msvcr80.dll"); },
          " --runtime RT", "rt/msvcr80.dll: missing; setup stops with 'cannot copy file' without it"},
+        {"an HTML page saved as a runtime DLL", [](const fs::path& r) { Put(r / "rt" / "msvcr80.dll", "<html>404</html>"); },
+         " --runtime RT", "rt/msvcr80.dll: not a Windows DLL (no PE header)"},
         {"payload name a package cannot hold", [](const fs::path& r) { Put(r / "payload" / "x" / "a:b", ""); },
          " --placeholder-runtime", "contains ':'"},
         {"payload name too long", [](const fs::path& r) { Put(r / "payload" / std::string(130, 'a') / std::string(129, 'b'), ""); },
