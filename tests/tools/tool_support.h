@@ -14,6 +14,7 @@
 #include <string>
 
 #include "tests/common/bytes.h"
+#include "tests/common/runtime_files.h"
 
 namespace tooltest {
 
@@ -115,48 +116,16 @@ inline std::string SmallPe()
     return pe;
 }
 
-// SmallPe turned into a 32-bit DLL with a second section, .rsrc, holding a
-// version resource (type 16, name 1, language 0x409) with file version
-// a.b.c.d, laid out by hand.
-inline std::string RuntimeDll(std::uint16_t a = 8, std::uint16_t b = 0, std::uint16_t c = 50727, std::uint16_t d = 762)
-{
-    std::string pe = SmallPe() + std::string(0x200, '\0');
-    auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) pe[at + i] = static_cast<char>(v >> (8 * i));
-    };
-    put(0x46, 2, 2), put(0x56, 0x2102, 2), put(0x58 + 56, 0x3000, 4);   // two sections, a DLL, image size
-    put(0x58 + 96 + 16, 0x2000, 4), put(0x58 + 96 + 20, 0x200, 4);      // the resource directory
-    const std::size_t sec = 0x58 + 0xE0 + 40, r = 0x400;
-    pe.replace(sec, 5, ".rsrc");
-    put(sec + 8, 0x200, 4), put(sec + 12, 0x2000, 4), put(sec + 16, 0x200, 4), put(sec + 20, r, 4);
-    put(r + 14, 1, 2), put(r + 16, 16, 4), put(r + 20, 0x80000018, 4);          // type RT_VERSION
-    put(r + 0x18 + 14, 1, 2), put(r + 0x28, 1, 4), put(r + 0x2C, 0x80000030, 4);  // name 1
-    put(r + 0x30 + 14, 1, 2), put(r + 0x40, 0x409, 4), put(r + 0x44, 0x48, 4);   // language
-    put(r + 0x48, 0x2058, 4), put(r + 0x4C, 92, 4);                             // the data: RVA, size
-    put(r + 0x58, 92, 2), put(r + 0x5A, 52, 2);
-    const std::string key = "VS_VERSION_INFO";
-    for (std::size_t i = 0; i < key.size(); ++i) put(r + 0x5E + 2 * i, static_cast<unsigned char>(key[i]), 2);
-    put(r + 0x80, 0xFEEF04BD, 4), put(r + 0x84, 0x10000, 4);
-    put(r + 0x88, static_cast<std::uint32_t>(a) << 16 | b, 4), put(r + 0x8C, static_cast<std::uint32_t>(c) << 16 | d, 4);
-    return pe;
-}
-
-inline std::string RuntimeManifest(const std::string& version = "8.0.50727.762")
-{
-    return "<?xml version='1.0' encoding='UTF-8' standalone='yes'?>\n"
-           "<assembly xmlns='urn:schemas-microsoft-com:asm.v1' manifestVersion='1.0'>\n"
-           "  <assemblyIdentity type='win32' name='Microsoft.VC80.CRT' version='" + version +
-           "' processorArchitecture='x86' publicKeyToken='1fc8b3b9a1e18e3b'/>\n"
-           "  <file name='msvcr80.dll'/>\n  <file name='msvcp80.dll'/>\n</assembly>\n";
-}
-
 // The runtime files of a medium, as --runtime DIR takes them.
 inline void PutRuntime(const fs::path& dir)
 {
-    Put(dir / "Microsoft.VC80.CRT.manifest", RuntimeManifest());
-    Put(dir / "msvcp80.dll", RuntimeDll());
-    Put(dir / "msvcr80.dll", RuntimeDll());
+    Put(dir / "Microsoft.VC80.CRT.manifest", testbytes::RuntimeManifest());
+    Put(dir / "msvcp80.dll", testbytes::RuntimeDll());
+    Put(dir / "msvcr80.dll", testbytes::RuntimeDll());
 }
+
+using testbytes::RuntimeDll;
+using testbytes::RuntimeManifest;
 
 } // namespace tooltest
 

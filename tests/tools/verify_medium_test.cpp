@@ -102,14 +102,14 @@ TEST_F(VerifyMedium, EachFaultIsNamed)
          true, "msvcr80.dll: not a Windows DLL (no PE header)"},
         {"a DLL of another version", [](const fs::path& m) { Put(m / "msvcp80.dll", RuntimeDll(8, 0, 50727, 42)); }, true,
          "msvcp80.dll: version 8.0.50727.42, not 8.0.50727.762"},
-        {"a program, not a DLL", [](const fs::path& m) { Put(m / "msvcp80.dll", RuntimeDll().replace(0x57, 1, "\x01")); },
+        {"a program, not a DLL", [](const fs::path& m) { Put(m / "msvcp80.dll", RuntimeDll().replace(testbytes::kDllCharacteristicsAt + 1, 1, "\x01")); },
          true, "msvcp80.dll: a program, not a DLL"},
-        {"a 64-bit DLL", [](const fs::path& m) { Put(m / "msvcp80.dll", RuntimeDll().replace(0x44, 2, "\x64\x86")); },
+        {"a 64-bit DLL", [](const fs::path& m) { Put(m / "msvcp80.dll", RuntimeDll().replace(testbytes::kDllMachineAt, 2, "\x64\x86")); },
          true, "msvcp80.dll: not a 32-bit x86 DLL"},
-        {"no version resource", [](const fs::path& m) { Put(m / "msvcr80.dll", RuntimeDll().replace(0x58 + 112, 4, U32(0))); },
+        {"no version resource", [](const fs::path& m) { Put(m / "msvcr80.dll", RuntimeDll().replace(testbytes::kDllResourceRvaAt, 4, U32(0))); },
          true, "msvcr80.dll: no version resource"},
         {"a version resource pointing outside", [](const fs::path& m) {
-             Put(m / "msvcr80.dll", RuntimeDll().replace(0x448, 4, U32(0x7FFFFFF0)));
+             Put(m / "msvcr80.dll", RuntimeDll().replace(testbytes::kDllVersionDataRvaAt, 4, U32(0x7FFFFFF0)));
          }, true, "msvcr80.dll: the resource table is broken"},
         {"the manifest of another version", [](const fs::path& m) {
              Put(m / "Microsoft.VC80.CRT.manifest", RuntimeManifest("8.0.50608.0"));
