@@ -127,15 +127,33 @@ bool CertificatesOf(const signing::Options& o, std::string& pem, std::string& wh
     return true;
 }
 
-// The main signature's verdict from osslsigncode's report.
-void Judge(const SignatureReport& main, const std::string& err, bool trusted, ProgramVerdict& v)
+// OpenSSL's reason in "error:CODE:LIB:FUNCTION:REASON:FILE:LINE:DETAIL",
+// with the detail when there is one ("Verify error: self-signed certificate").
+std::string OpenSslReason(const std::string& err)
 {
+    const std::size_t detail = err.find("Verify error:");
+    if (detail != std::string::npos) return FirstLine(err.substr(detail + 14));
+    const std::size_t at = err.find("error:");
+    if (at == std::string::npos) return FirstLine(err);
+    const std::string line = FirstLine(err.substr(at));
+    std::size_t start = 0;
+    for (int field = 0; field < 4 && start != std::string::npos; ++field) start = line.find(':', start + 1);
+    if (start == std::string::npos) return line;
+    const std::size_t end = line.find(':', start + 1);
+    return line.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+}
+
+// The main signature's verdict from osslsigncode's report.
+void Judge(const SignatureReport& main, const std::string& err, const std::string& trustFile, ProgramVerdict& v)
+{
+    const bool trusted = !trustFile.empty();
     if (!main.digestMatches)
         v.problems.push_back("the program differs from what was signed (its Authenticode digest does not match)");
     if (!main.pageHashesMatch) v.problems.push_back("a page hash differs from the signed one");
     for (const std::string& e : main.errors)
         v.problems.push_back("the signer's certificate: " + e +
-                             (trusted ? "" : " (no chain within the signature; name its CA with --trust CAFILE)"));
+                             (trusted ? " (its chain does not reach " + trustFile + ")"
+                                      : " (no chain within the signature; name its CA with --trust CAFILE)"));
     if (!main.verified && v.problems.empty())
         v.problems.push_back("the signature does not verify: " + FirstLine(err));
 }
@@ -180,7 +198,7 @@ ProgramVerdict CheckProgram(const fs::path& program, const Expectation& expect)
     const std::vector<SignatureReport> reports = ParseVerifyReport(run.out);
     if (reports.empty() || reports[0].index != 0)
         return v.problems.push_back("osslsigncode cannot check the signature: " + FirstLine(run.err + why)), v;
-    Judge(reports[0], run.err, trusted, v);
+    Judge(reports[0], run.err, expect.trustFile, v);
     std::string bundle;
     ReadText(carried, bundle);
     FindSigner(SplitPem(bundle), reports[0], v);
@@ -204,13 +222,16 @@ std::vector<std::string> CheckChecksumSignature(const fs::path& sums, const fs::
     const std::string signerPem = tmp.File("signer.pem");
     std::vector<std::string> argv = {"openssl", "cms", "-verify", "-binary", "-inform", "DER", "-in",
                                      PathText(signature), "-content", PathText(sums), "-out", "/dev/null",
-                                     "-signer", signerPem};
-    if (expect.trustFile.empty()) argv.push_back("-noverify");
-    else argv.insert(argv.end(), {"-CAfile", PathText(ArgPath(expect.trustFile)), "-purpose", "any"});
+                                     "-signer", signerPem, "-noverify"};
     ProgramRun run;
-    if (!Run(argv, "", run, why)) {
-        const std::string detail = run.err.find("error:") != std::string::npos ? run.err.substr(run.err.find("error:")) : why;
-        return {"does not hold over " + PathText(sums.filename()) + " (openssl cms -verify: " + FirstLine(detail) + ")"};
+    if (!Run(argv, "", run, why))
+        return {"does not hold over " + PathText(sums.filename()) + " (openssl cms -verify: " +
+                (run.err.empty() ? why : OpenSslReason(run.err)) + ")"};
+    if (!expect.trustFile.empty()) {
+        argv.back() = "-purpose";
+        argv.insert(argv.end(), {"any", "-CAfile", PathText(ArgPath(expect.trustFile))});
+        if (!Run(argv, "", run, why))
+            return {"its signer's chain does not reach " + expect.trustFile + " (" + OpenSslReason(run.err) + ")"};
     }
     std::string pem;
     CertificateFacts facts;
