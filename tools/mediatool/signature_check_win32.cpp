@@ -50,7 +50,7 @@ std::string SystemText(LONG code)
                    buf, 512, nullptr);
     std::string s = Utf8(buf);
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == '.')) s.pop_back();
-    return (s.empty() ? std::string("error") : s) + " (" + Hex(code) + ")";
+    return (s.empty() ? std::string("the system gives no text for it") : s) + " (" + Hex(code) + ")";
 }
 
 Certificate Describe(PCCERT_CONTEXT c)
