@@ -396,9 +396,13 @@ TEST_F(Signing, VerifyChecksEverySignature)
     ASSERT_EQ(MakeCertificate(root_, "Other", eku), 0);
     Put(root_ / "pw", "pw\n");
     const fs::path base = root_ / "base";
-    const ToolRun a = Tool(Assemble(base, " --runtime " + Q(root_ / "rt") + " --sign " + Q(root_ / "cert.p12") +
-                                              " --sign-password-file " + Q(root_ / "password")));
+    // The key passes through the temporary folder and must not stay there.
+    fs::create_directories(root_ / "tmp");
+    const ToolRun a = RunCommand("TMPDIR=" + Q(root_ / "tmp") + " '" MEDIATOOL_PATH "' " +
+                                 Assemble(base, " --runtime " + Q(root_ / "rt") + " --sign " + Q(root_ / "cert.p12") +
+                                                    " --sign-password-file " + Q(root_ / "password")));
     ASSERT_EQ(a.status, 0) << a.out;
+    EXPECT_TRUE(fs::is_empty(root_ / "tmp"));
     const std::string fingerprint =
         RunCommand("openssl x509 -in " + Q(root_ / "cert.pem") + " -noout -fingerprint -sha256 | cut -d= -f2").out;
     // Another program, signed by another signer: its signature goes onto ours.
