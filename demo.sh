@@ -4,6 +4,7 @@
 # installation of it under Wine in a private prefix.
 #
 #   ./demo.sh [--lang zh|en] [--update-docs]
+#   ./demo.sh --medium DIR [--lang zh|en] [--out OUTDIR] [--keep-prefix]
 #
 # With DISPLAY set, the wizard opens on your display for you to click
 # through; afterwards the script reports what was installed. Without one, it
@@ -15,30 +16,67 @@
 # non-Unicode programs is Chinese (936), as the medium's file names need.
 # --update-docs copies the splash, main and completion screenshots to
 # docs/images/ for the README.
+#
+# --medium shows any medium as its users will see it: its setup program runs
+# on a private virtual display in a fresh Wine prefix under OUTDIR (default
+# build/demo/medium), in both languages unless --lang picks one, and goes
+# through the splash, the main dialog, Install and the completion dialog.
+# The screens land in OUTDIR as <screen>-<lang>.png beside index.html, a
+# one-page sheet of them. Nothing else on the medium is started, the medium
+# is not written to, and the prefix is removed afterwards (kept under OUTDIR
+# with --keep-prefix).
 set -euo pipefail
+# Folders named on the command line are taken from where it was given.
+start=$PWD
 cd "$(dirname "${BASH_SOURCE[0]}")"
+from_start() { case "$1" in /*) echo "$1" ;; *) echo "$start/$1" ;; esac; }
 
-lang=zh
+lang=""
 update_docs=0
+medium=""
+medium_out=$PWD/build/demo/medium
+keep_prefix=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --lang) lang=${2:-}; shift 2 || { echo "demo.sh: --lang takes zh or en" >&2; exit 2; } ;;
     --lang=*) lang=${1#--lang=}; shift ;;
     --update-docs) update_docs=1; shift ;;
-    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    --medium) [ -n "${2:-}" ] || { echo "demo.sh: --medium takes a folder" >&2; exit 2; }
+              medium=$(from_start "$2"); shift 2 ;;
+    --out) [ -n "${2:-}" ] || { echo "demo.sh: --out takes a folder" >&2; exit 2; }
+           medium_out=$(from_start "$2"); shift 2 ;;
+    --keep-prefix) keep_prefix=1; shift ;;
+    -h|--help) sed -n '2,27p' "$0"; exit 0 ;;
     *) echo "demo.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
+case "$lang" in
+  zh|en|"") ;;
+  *) echo "demo.sh: --lang takes zh or en" >&2; exit 2 ;;
+esac
 # The medium is made for code page 936; the language only picks the texts.
 unset LC_ALL LC_MESSAGES LANGUAGE
 export LC_CTYPE=zh_CN.UTF-8
-case "$lang" in
-  zh) export LANG=zh_CN.UTF-8 ;;
-  en) export LANG=en_US.UTF-8 ;;
-  *) echo "demo.sh: --lang takes zh or en" >&2; exit 2 ;;
-esac
+set_lang() {
+  case "$1" in
+    zh) export LANG=zh_CN.UTF-8 ;;
+    en) export LANG=en_US.UTF-8 ;;
+  esac
+}
 
 fail() { echo "demo.sh: $*" >&2; exit 1; }
+winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+
+if [ -n "$medium" ]; then
+  [ -d "$medium" ] || fail "no medium folder $medium"
+  [ $update_docs -eq 0 ] || fail "--update-docs is for the sample medium, not with --medium"
+  # shellcheck source=scripts/demo-medium.sh
+  . scripts/demo-medium.sh
+  demo_medium "$medium" "$medium_out" "${lang:-zh en}" "$keep_prefix"
+  exit $?
+fi
+lang=${lang:-zh}
+set_lang "$lang"
 out=build/demo
 mkdir -p "$out"
 log=$out/build.log
@@ -62,7 +100,8 @@ build/native/mediatool assemble --payload build/win32/sample/payload --setup bui
   --placeholder-runtime --replace || fail "mediatool assemble refused the sample medium (see above)"
 
 export KELVRA_WINE_ROOT=$PWD/build/demo/wine-$lang
-winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+# The installation stays in the prefix; its servers end with the demo.
+trap 'scripts/wine-stop "$KELVRA_WINE_ROOT"' EXIT
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "== starting build/medium/setup.exe on $DISPLAY ($lang); click through the wizard"

@@ -6,6 +6,12 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 
 ./scripts/install-deps.sh || { echo "test.sh: installing dependencies failed" >&2; exit 1; }
 
+# The Wine tests' wineservers and virtual displays end with the run, however
+# it ends (ctest ends them too, after the last Wine test).
+stop_wine() { scripts/wine-stop build/win32/wine-*; }
+trap stop_wine EXIT
+trap 'exit 130' INT TERM
+
 jobs=$(nproc 2>/dev/null || echo 2)
 status=0
 step() { echo "== $*"; "$@" || { echo "test.sh: failed: $*" >&2; status=1; }; }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // In both modes the DLLs of kPreloadedSystemDlls are loaded from the system
 // folder at once, so that later loads by name find them in memory.
@@ -24,10 +25,18 @@ enum class DllSearchMode {
 DllSearchMode ChooseDllSearchMode(unsigned long major, unsigned long minor,
                                   bool haveSetDefaultDllDirectories);
 
-// DLLs that Windows itself loads into the process later on and that are not
-// known DLLs (so they would be searched for beside the program).
+// DLLs that the program or Windows on its behalf loads into the process
+// after start-up, by name, so that the folder beside the program would be
+// searched for them unless they are known DLLs of the running system.
 extern const char* const kPreloadedSystemDlls[];
 extern const std::size_t kPreloadedSystemDllCount;
+
+// The names of kPreloadedSystemDlls that the running system's known DLLs
+// (file names as its KnownDLLs registry key holds them, in any case) do not
+// cover: Windows maps a known DLL from its system folder whatever lies
+// beside the program. The KnownDLLs list differs from XP to 10, so it is
+// read where the program runs.
+std::vector<std::string> DllsToPreload(const std::vector<std::string>& knownDlls);
 
 // Whether `name` is a bare file name that can only name a file inside the
 // folder it is joined to: not empty, no drive, no folder separators, no

@@ -1,6 +1,8 @@
 #include "base/dll_safety_win32.h"
 
+#include <cwchar>
 #include <string>
+#include <vector>
 
 #include "base/handles_win32.h"
 
@@ -48,7 +50,79 @@ HMODULE LoadByFullSystemPath(const std::string& name)
     return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+// An activation context from a manifest resource of the program. Private
+// assemblies, which Windows looks for where the store lacks one, are to be
+// looked for in the system folder, not beside the program.
+ActCtxHandle AssemblyContext(unsigned manifestId)
+{
+    wchar_t program[MAX_PATH] = {}, systemDir[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameW(nullptr, program, MAX_PATH);
+    const UINT d = ::GetSystemDirectoryW(systemDir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || d == 0 || d >= MAX_PATH) return ActCtxHandle();
+    ACTCTXW request{};
+    request.cbSize = sizeof request;
+    request.dwFlags =
+        ACTCTX_FLAG_RESOURCE_NAME_VALID | ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_ASSEMBLY_DIRECTORY_VALID;
+    request.lpSource = program;
+    request.hModule = ::GetModuleHandleW(nullptr);
+    request.lpResourceName = MAKEINTRESOURCEW(manifestId);
+    request.lpAssemblyDirectory = systemDir;
+    return ActCtxHandle(::CreateActCtxW(&request));
+}
+
+// Whether the active activation context redirects `name` to an assembly of
+// the Windows side-by-side store. Where the store lacks the assembly, a
+// private copy planted beside the program can stand in: Wine looks for one
+// there whatever folder the context names.
+bool RedirectedToTheStore(const char* name)
+{
+    ACTCTX_SECTION_KEYED_DATA redirection{};
+    redirection.cbSize = sizeof redirection;
+    if (!::FindActCtxSectionStringA(FIND_ACTCTX_SECTION_KEY_RETURN_HACTCTX, nullptr,
+                                    ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, name, &redirection))
+        return false;
+    const ActCtxHandle found(redirection.hActCtx);
+    DWORD index = redirection.ulAssemblyRosterIndex;
+    SIZE_T size = 0;
+    ::QueryActCtxW(0, found.get(), &index, AssemblyDetailedInformationInActivationContext, nullptr, 0, &size);
+    std::vector<ULONGLONG> buffer(size / sizeof(ULONGLONG) + 1);
+    const auto* info = reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(buffer.data());
+    wchar_t windows[MAX_PATH] = {};
+    const UINT n = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (size == 0 || n == 0 || n >= MAX_PATH ||
+        !::QueryActCtxW(0, found.get(), &index, AssemblyDetailedInformationInActivationContext, buffer.data(),
+                        buffer.size() * sizeof(ULONGLONG), &size) ||
+        !info->lpAssemblyManifestPath)
+        return false;
+    std::wstring manifest = info->lpAssemblyManifestPath;
+    if (manifest.compare(0, 4, L"\\??\\") == 0) manifest.erase(0, 4);   // an NT path, as Wine gives it
+    std::wstring store(windows, n);
+    if (store.back() != L'\\') store += L'\\';
+    store += L"winsxs\\";
+    return manifest.size() > store.size() && _wcsnicmp(manifest.c_str(), store.c_str(), store.size()) == 0;
+}
+
 } // namespace
+
+std::vector<std::string> KnownDlls()
+{
+    std::vector<std::string> names;
+    KeyHandle key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", 0,
+                        KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return names;
+    for (DWORD i = 0;; ++i) {
+        char value[256], data[MAX_PATH];
+        DWORD valueSize = sizeof value, dataSize = sizeof data - 1, type = 0;
+        const LONG r = ::RegEnumValueA(key.get(), i, value, &valueSize, nullptr, &type,
+                                       reinterpret_cast<BYTE*>(data), &dataSize);
+        if (r == ERROR_NO_MORE_ITEMS) break;
+        if (r != ERROR_SUCCESS || type != REG_SZ) continue;
+        data[dataSize] = '\0';
+        names.push_back(data);
+    }
+    return names;
+}
 
 bool HaveSystemFolderSearch()
 {
@@ -81,8 +155,8 @@ void WindowsVersion(unsigned long& major, unsigned long& minor)
 int PreloadSystemDlls()
 {
     int loaded = 0;
-    for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i)
-        if (LoadSystemLibrary(kPreloadedSystemDlls[i])) ++loaded;   // kept for the whole run
+    for (const std::string& name : DllsToPreload(KnownDlls()))
+        if (LoadByFullSystemPath(name)) ++loaded;   // kept for the whole run
     return loaded;
 }
 
@@ -104,9 +178,10 @@ DllSearchMode RestrictDllSearch()
     // Preloaded in both modes: a COM server that the platform loads with
     // LOAD_WITH_ALTERED_SEARCH_PATH resolves its own imports by the classic
     // search order, program folder included, whatever the default
-    // directories say (Wine's WIC server pulls propsys in that way when
-    // GDI+ decodes the splash picture). A DLL already in memory is taken
-    // by name instead.
+    // directories say, and so does a delay-load of a side-by-side DLL
+    // (under Wine, GDI+ decoding the splash picture pulls windowscodecs in
+    // that way, and the WIC server propsys). A DLL already in memory is
+    // taken by name instead.
     PreloadSystemDlls();
     return restricted ? DllSearchMode::kSystemFolderOnly : DllSearchMode::kPreloadFromSystemFolder;
 }
@@ -121,18 +196,21 @@ HMODULE LoadSystemLibrary(const char* name)
     return LoadByFullSystemPath(name);
 }
 
-HMODULE LoadAssemblyLibrary(const char* name)
+HMODULE LoadAssemblyLibrary(const char* name, unsigned manifestId)
 {
     if (!name || !IsBareDllName(name)) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    ACTCTX_SECTION_KEYED_DATA redirection{};
-    redirection.cbSize = sizeof redirection;
-    if (!::FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, name, &redirection))
-        return LoadSystemLibrary(name);
-    // The loader applies the redirection before it searches any folder, so
-    // the bare name reaches the assembly's copy; where the flag exists it
-    // also keeps the search, if any, to the system folder.
-    return ::LoadLibraryExA(name, nullptr, HaveSystemFolderSearch() ? kLoadLibrarySearchSystem32 : 0);
+    {
+        const ActCtxHandle context = AssemblyContext(manifestId);
+        const ActivatedActCtx active(context);
+        // The loader applies the redirection before it searches any folder,
+        // so the bare name reaches the assembly's copy; where the flag exists
+        // it also keeps the search, if any, to the system folder.
+        if (active.active() && RedirectedToTheStore(name))
+            return ::LoadLibraryExA(name, nullptr, HaveSystemFolderSearch() ? kLoadLibrarySearchSystem32 : 0);
+    }
+    // Outside the context, whose redirection would lead to a private copy.
+    return LoadSystemLibrary(name);
 }

@@ -1,5 +1,6 @@
 // Owners of what Windows hands out: file handles, registry keys, modules,
-// COM pointers and the COM apartment, task memory, GDI objects and icons.
+// activation contexts, COM pointers and the COM apartment, task memory, GDI
+// objects and icons.
 // Each owner releases what it holds exactly once and cannot be copied.
 #ifndef KELVRA_BASE_HANDLES_WIN32_H
 #define KELVRA_BASE_HANDLES_WIN32_H
@@ -54,6 +55,12 @@ struct FileTraits {
     static HANDLE None() { return INVALID_HANDLE_VALUE; }
     static bool Release(HANDLE h) { return ::CloseHandle(h) != FALSE; }
 };
+// A process or thread: OpenProcess gives null, not INVALID_HANDLE_VALUE.
+struct ProcessTraits {
+    using Handle = HANDLE;
+    static HANDLE None() { return nullptr; }
+    static bool Release(HANDLE h) { return ::CloseHandle(h) != FALSE; }
+};
 struct KeyTraits {
     using Handle = HKEY;
     static HKEY None() { return nullptr; }
@@ -75,6 +82,15 @@ struct GdiObjectTraits {
     static H None() { return nullptr; }
     static bool Release(H h) { return ::DeleteObject(h) != FALSE; }
 };
+struct ActCtxTraits {
+    using Handle = HANDLE;
+    static HANDLE None() { return INVALID_HANDLE_VALUE; }
+    static bool Release(HANDLE h)
+    {
+        ::ReleaseActCtx(h);
+        return true;
+    }
+};
 struct MemoryDcTraits {
     using Handle = HDC;
     static HDC None() { return nullptr; }
@@ -83,12 +99,36 @@ struct MemoryDcTraits {
 
 // A file opened with CreateFile: INVALID_HANDLE_VALUE holds nothing.
 using FileHandle = UniqueHandle<FileTraits>;
+using ProcessHandle = UniqueHandle<ProcessTraits>;
 using KeyHandle = UniqueHandle<KeyTraits>;
 using ModuleHandle = UniqueHandle<ModuleTraits>;
 using IconHandle = UniqueHandle<IconTraits>;
 using FontHandle = UniqueHandle<GdiObjectTraits<HFONT>>;
 using BitmapHandle = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
+// An activation context made with CreateActCtx.
+using ActCtxHandle = UniqueHandle<ActCtxTraits>;
+
+// An activation context active on this thread for one scope, deactivated
+// only if it was activated.
+class ActivatedActCtx {
+public:
+    explicit ActivatedActCtx(const ActCtxHandle& context)
+        : active_(context && ::ActivateActCtx(context.get(), &cookie_))
+    {
+    }
+    ActivatedActCtx(const ActivatedActCtx&) = delete;
+    ActivatedActCtx& operator=(const ActivatedActCtx&) = delete;
+    ~ActivatedActCtx()
+    {
+        if (active_) ::DeactivateActCtx(0, cookie_);
+    }
+    bool active() const { return active_; }
+
+private:
+    ULONG_PTR cookie_ = 0;
+    bool active_;
+};
 
 // The address of `name` in `module` as the function type `Fn`; false, with
 // `fn` null, when the module has no such export. GetProcAddress answers one
@@ -175,6 +215,37 @@ public:
 private:
     HDC dc_;
     HGDIOBJ old_;
+};
+
+// Begin/EndPaint as one scope.
+class PaintScope {
+public:
+    explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { dc_ = ::BeginPaint(hwnd_, &ps_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    ~PaintScope() { ::EndPaint(hwnd_, &ps_); }
+    HDC dc() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_ = nullptr;
+};
+
+// SaveDC/RestoreDC as one scope.
+class SavedDc {
+public:
+    explicit SavedDc(HDC dc) : dc_(dc), saved_(dc ? ::SaveDC(dc) : 0) {}
+    SavedDc(const SavedDc&) = delete;
+    SavedDc& operator=(const SavedDc&) = delete;
+    ~SavedDc()
+    {
+        if (saved_) ::RestoreDC(dc_, saved_);
+    }
+
+private:
+    HDC dc_;
+    int saved_;
 };
 
 #endif

@@ -6,12 +6,28 @@
 // Prints the seconds the call took and the records written. FOLDER should
 // not exist yet; removing it afterwards is the caller's business.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
 
+#include "base/strings_win32.h"
 #include "bench/bench_win32.h"
 #include "media/extract_win32.h"
+
+namespace {
+
+// The bar moved as the main dialog moves it.
+class BarProgress : public ExtractProgress {
+public:
+    explicit BarProgress(HWND bar) : bar_(bar) {}
+    void SetProgress(int position) override { ::SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(position), 0); }
+
+private:
+    HWND bar_;
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -30,9 +46,11 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string folder = bench::WithBackslash(argv[2]);
+    const LeadBytes lb = AnsiLeadBytes();
+    BarProgress progress(bar.get());
 
     const bench::Stopwatch watch;
-    const ExtractResult r = ExtractPackage(package.file.get(), package.size, folder, bar.get());
+    const ExtractResult r = ExtractPackage(package.file.get(), package.size, folder, lb, progress);
     const double seconds = watch.Seconds();
 
     if (!r.ok) {

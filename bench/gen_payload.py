@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Writes a deterministic benchmark payload: the same tree on every run.
 
-  gen_payload.py mixed|small-files OUTDIR [--scale F]
+  gen_payload.py mixed|small-files|many-files OUTDIR [--scale F]
 
 mixed:        about 100 MB in about 2,000 files, folders up to 4 levels deep:
               many files of 1-64 KiB, some of 100 KiB-2 MiB, a few of
               10-20 MiB. Half the files are text-like (compressible), half
               random bytes.
 small-files:  10,000 files of 0-4 KiB in folders 3 levels deep.
+many-files:   100,000 files of 0-1 KiB in 200 folders: the cost per file.
 
 --scale F shrinks the file counts and the largest sizes (quick checks of
 the bench itself). OUTDIR must not exist yet. Names are ASCII and short, so
@@ -19,7 +20,7 @@ import os
 import random
 import sys
 
-SEEDS = {"mixed": 20240611, "small-files": 20240612}
+SEEDS = {"mixed": 20240611, "small-files": 20240612, "many-files": 20240613}
 KIB = 1024
 MIB = 1024 * 1024
 WORDS = ("engrave laser galvo marking vector raster hatch contour focus power "
@@ -110,6 +111,18 @@ def small_files(root, scale):
     return total_files, total
 
 
+def many_files(root, scale):
+    rng = random.Random(SEEDS["many-files"])
+    content = Content(rng)
+    total_files = max(200, int(100000 * scale))
+    total = 0
+    for n in range(total_files):
+        size = rng.randint(0, KIB)
+        total += size
+        write(root, ["m%03d" % (n % 200), "f%06d.txt" % n], content.make(size, rng.random() < 0.5))
+    return total_files, total
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("kind", choices=sorted(SEEDS))
@@ -121,7 +134,7 @@ def main():
     if os.path.exists(args.outdir):
         ap.error("%s exists already" % args.outdir)
     os.makedirs(args.outdir)
-    make = mixed if args.kind == "mixed" else small_files
+    make = {"mixed": mixed, "small-files": small_files, "many-files": many_files}[args.kind]
     files, size = make(args.outdir, args.scale)
     print("%s: %d files, %d bytes in %s" % (args.kind, files, size, args.outdir))
 

@@ -97,7 +97,7 @@ data=$work/data-$scale-$gen_sum
 if [ ! -f "$data/.ready" ]; then
   rm -rf "$work"/data-*
   mkdir -p "$data"
-  for kind in mixed small-files; do
+  for kind in mixed small-files many-files; do
     python3 "$top/bench/gen_payload.py" "$kind" "$data/$kind" --scale "$scale" >>"$log/payload.log"
   done
   # The check-stamp input: 50 MB of fixed random bytes plus a stamp trailer.
@@ -107,13 +107,26 @@ if [ ! -f "$data/.ready" ]; then
   touch "$data/.ready"
 fi
 kinds="mixed small-files"
-for kind in $kinds; do
+for kind in $kinds many-files; do
   [ -f "$data/$kind.pkg" ] || "$mediatool" pack "$data/$kind" -o "$data/$kind.pkg" >>"$log/payload.log"
   [ -f "$data/$kind.tar" ] || tar -cf "$data/$kind.tar" -C "$data/$kind" .
 done
 # The package as this build packs it, with its manifest, for verify.
 "$mediatool" pack "$data/mixed" -o "$work/verify.pkg" --manifest "$work/verify.manifest" >>"$log/payload.log"
 cmp -s "$work/verify.pkg" "$data/mixed.pkg" || fail "mediatool pack wrote another package than before"
+# A whole medium for verify DIR against sha256sum -c: the mixed package, a
+# setup program of a win32 tree, stand-in runtime files, its SHA256SUMS.
+setup_exe=${BENCH_SETUP_EXE:-$win32/setup.exe}
+[ -f "$setup_exe" ] || setup_exe=$top/build/win32/setup.exe
+vmedium=$work/verify-medium
+rm -rf "$vmedium"
+if [ -f "$setup_exe" ]; then
+  mkdir -p "$vmedium"
+  cp "$setup_exe" "$vmedium/setup.exe"
+  ln "$data/mixed.pkg" "$vmedium/Setup.pkg" 2>/dev/null || cp "$data/mixed.pkg" "$vmedium/Setup.pkg"
+  for f in Microsoft.VC80.CRT.manifest msvcp80.dll msvcr80.dll; do printf 'bench stand-in\r\n' >"$vmedium/$f"; done
+  (cd "$vmedium" && LC_ALL=C sha256sum -- * >SHA256SUMS)
+fi
 
 if [ "$tools_only" = 0 ]; then
 # NSIS peers from the same trees: stored (SetCompress off) and with its
@@ -218,6 +231,9 @@ case_md5sum() { md5sum "$data/stamped.bin"; }
 case_verify() { "$mediatool" verify "$work/verify.pkg"; }
 case_verify-manifest() { "$mediatool" verify "$work/verify.pkg" --manifest "$work/verify.manifest"; }
 case_sha256sum() { sha256sum "$work/verify.pkg"; }
+# verify DIR reports the stand-ins as problems (status 1) after checking all.
+case_verify-medium() { "$mediatool" verify "$vmedium" || [ $? = 1 ]; }
+case_sha256sum-c() { (cd "$vmedium" && sha256sum -c --quiet SHA256SUMS); }
 
 # Deleting many files leaves this disk (ext4 mounted with discard) slow for
 # tens of seconds: creating files then takes up to ten times as long. So
@@ -280,7 +296,7 @@ run_case() {
 verify_output() {
   local section=$1 name=$2 kind=$3 dir=$4
   case "$name" in
-    check-stamp|md5sum|tar-c|verify|verify-manifest|sha256sum) return 0 ;;
+    check-stamp|md5sum|tar-c|verify|verify-manifest|sha256sum|verify-medium|sha256sum-c) return 0 ;;
     pack) cmp -s "$dir.pkg" "$data/$kind.pkg" || fail "mediatool pack wrote another package"; return 0 ;;
   esac
   diff -rq -x Microsoft.VC80.CRT.manifest -x msvcp80.dll -x msvcr80.dll "$dir" "$data/$kind" >"$log/verify.out" 2>&1 \
@@ -302,6 +318,8 @@ rotate() {
 mixed_cases="extract ref260 ref64k nsis-store nsis-zlib cp tar-x install extract-mem ref260-mem"
 small_cases="extract ref260 nsis-store nsis-zlib cp tar-x extract-mem ref260-mem"
 tool_cases="pack tar-c verify verify-manifest sha256sum check-stamp md5sum"
+[ -d "$vmedium" ] && tool_cases="$tool_cases verify-medium sha256sum-c"
+many_cases="pack tar-c"
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 t_runs=$EPOCHREALTIME
 for round in $(seq 0 "$rounds"); do
@@ -311,6 +329,7 @@ for round in $(seq 0 "$rounds"); do
     for name in $(rotate "$round" $small_cases); do run_case small-files "$name" "$round" small-files; done
   fi
   for name in $(rotate "$round" $tool_cases); do run_case tool "$name" "$round" mixed; done
+  for name in $(rotate "$round" $many_cases); do run_case many-files "$name" "$round" many-files; done
   clear_outputs
   # Nothing timed follows the last round.
   [ "$round" = "$rounds" ] || settle_disk
@@ -377,6 +396,9 @@ fi
       echo "nsis_zlib_size_$kind=$(stat -c %s "$data/nsis-zlib-$kind.exe")"
     fi
   done
+  echo "files_many-files=$(find "$data/many-files" -type f | wc -l)"
+  echo "bytes_many-files=$(find "$data/many-files" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')"
+  [ -d "$vmedium" ] && echo "medium_bytes=$(du -sb --apparent-size "$vmedium" | cut -f1)"
   echo "stamped_size=$(stat -c %s "$data/stamped.bin")"
   echo "vmhwm_kb=$vmhwm_kb"
   echo "probe_base=$probe_base"

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "install/shortcuts_win32.h"
-#include "media/extract_win32.h"
 #include "media/source_dir_win32.h"
 
 std::string Win32InstallPlatform::FullPath(const std::string& folder)
@@ -47,32 +46,27 @@ bool Win32InstallPlatform::SourceDirectory(std::string& directory)
     return GetSourceDirectory(directory);
 }
 
-bool Win32InstallPlatform::OpenPackage(const std::string& path, std::uint64_t& size)
+ByteSource* Win32InstallPlatform::OpenPackage(const std::string& path, std::uint64_t& size)
 {
     size = 0;
     package_.reset(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                  nullptr));
-    if (!package_) return false;
+    if (!package_) return nullptr;
     DWORD high = 0;
     ::SetLastError(NO_ERROR);
     const DWORD low = ::GetFileSize(package_.get(), &high);
     if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) {
         package_.reset();
-        return false;
+        return nullptr;
     }
     size = static_cast<std::uint64_t>(high) << 32 | low;
-    return true;
-}
-
-bool Win32InstallPlatform::ExtractPackage(std::int32_t size, const std::string& folder, std::string& failedPath)
-{
-    const ExtractResult result = ::ExtractPackage(package_.get(), size, folder, progress_);
-    failedPath = result.failedPath;
-    return result.ok;
+    packageSource_ = HandleSource(package_.get());
+    return &packageSource_;
 }
 
 void Win32InstallPlatform::ClosePackage()
 {
+    packageSource_ = HandleSource();
     package_.reset();
 }
 

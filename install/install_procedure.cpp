@@ -59,40 +59,50 @@ void WriteRecord(InstallPlatform& platform, const std::string& folder, const Ins
     platform.CloseRecordKey();
 }
 
-bool Unpack(InstallPlatform& platform, const std::string& source, const std::string& folder, Stop& stop)
+// What a run works with once the install folder is known.
+struct Run {
+    InstallDialog& dialog;
+    InstallPlatform& platform;
+    const InstallRequest& request;
+    const std::string& folder;
+    Stop stop;
+};
+
+bool Unpack(Run& run, const std::string& source)
 {
     std::uint64_t size = 0;
-    if (!platform.OpenPackage(source + medium::kPackageName, size)) return stop.Set(IDS_ERR_OPEN_PACKAGE);
+    ByteSource* const package = run.platform.OpenPackage(source + medium::kPackageName, size);
+    if (!package) return run.stop.Set(IDS_ERR_OPEN_PACKAGE);
     // A package of 2 GiB or more would read as a negative size, and so as
     // empty: the installation would go on without the product's files.
     if (!PackageSizeFits(size)) {
-        platform.ClosePackage();
-        return stop.Set(IDS_ERR_OPEN_PACKAGE);
+        run.platform.ClosePackage();
+        return run.stop.Set(IDS_ERR_OPEN_PACKAGE);
     }
-    std::string failedPath;
-    const bool ok = platform.ExtractPackage(static_cast<std::int32_t>(size), folder, failedPath);
-    platform.ClosePackage();
-    return ok || stop.Set(IDS_ERR_CREATE_FILE, failedPath);
+    const ExtractResult result = RunExtraction(*package, static_cast<std::int32_t>(size), run.folder,
+                                               run.request.leadBytes, run.platform.Files(), &run.dialog);
+    run.platform.ClosePackage();
+    return result.ok || run.stop.Set(IDS_ERR_CREATE_FILE, result.failedPath);
 }
 
-bool CopySideFiles(InstallPlatform& platform, const std::string& source, const std::string& folder, Stop& stop)
+bool CopySideFiles(Run& run, const std::string& source)
 {
     for (const medium::SideFile& file : medium::kSideFiles) {
         const std::string from = source + file.name;
-        if (platform.CopySideFile(from, folder + file.name) || !file.required) continue;
-        return stop.Set(IDS_ERR_COPY_FILE, from);
+        if (run.platform.CopySideFile(from, run.folder + file.name) || !file.required) continue;
+        return run.stop.Set(IDS_ERR_COPY_FILE, from);
     }
     return true;
 }
 
-bool Install(InstallPlatform& platform, const std::string& folder, const std::string& name, Stop& stop)
+bool Install(Run& run)
 {
     // Without the program's own folder there is no medium to install from:
     // a bare "Setup.pkg" would be looked up wherever the current folder is.
     std::string source;
-    if (!platform.SourceDirectory(source)) return stop.Set(IDS_ERR_OPEN_PACKAGE);
-    return Unpack(platform, source, folder, stop) && CopySideFiles(platform, source, folder, stop) &&
-           (platform.CreateShortcuts(folder, name) || stop.Set(IDS_ERR_SHORTCUT));
+    if (!run.platform.SourceDirectory(source)) return run.stop.Set(IDS_ERR_OPEN_PACKAGE);
+    return Unpack(run, source) && CopySideFiles(run, source) &&
+           (run.platform.CreateShortcuts(run.folder, run.request.name) || run.stop.Set(IDS_ERR_SHORTCUT));
 }
 
 } // namespace
@@ -110,11 +120,11 @@ InstallOutcome RunInstall(const InstallRequest& request, InstallDialog& dialog, 
     platform.Pause(kPauseMilliseconds);
     dialog.ShowWaitCursor();
 
-    Stop stop;
-    if (!Install(platform, folder, request.name, stop)) {
+    Run run{dialog, platform, request, folder, Stop()};
+    if (!Install(run)) {
         dialog.EnableControls(true);
         dialog.RestoreCursor();
-        dialog.ShowError(stop.text, stop.hasPath ? &stop.path : nullptr);
+        dialog.ShowError(run.stop.text, run.stop.hasPath ? &run.stop.path : nullptr);
         return InstallOutcome::kStopped;
     }
 

@@ -1,7 +1,9 @@
 // The install button's run: the registry record, the package, the side files
 // and the shortcuts, in this order, against the main dialog and the system.
 // Both are interfaces, so that the order and every way a run stops can be
-// followed without a window or a registry.
+// followed without a window or a registry. The run drives the extraction
+// itself: the system hands it the package to read and the disk to write,
+// and the dialog's bar is the extraction's progress.
 #ifndef KELVRA_INSTALL_INSTALL_PROCEDURE_H
 #define KELVRA_INSTALL_INSTALL_PROCEDURE_H
 
@@ -9,11 +11,13 @@
 #include <string>
 
 #include "base/codepage.h"
+#include "media/extract.h"
+#include "media/package_format.h"
 
-// What a run needs of the main dialog.
-class InstallDialog {
+// What a run needs of the main dialog. SetProgress moves its bar: one step
+// per record, and at the end kFinalProgress.
+class InstallDialog : public ExtractProgress {
 public:
-    virtual void SetProgress(int position) = 0;
     // The folder edit, the browse button and the install button, in this order.
     virtual void EnableControls(bool enable) = 0;
     // Sets the wait cursor and keeps the one it replaces for RestoreCursor.
@@ -47,13 +51,13 @@ public:
     // The folder of the running setup program, ending in a backslash; false
     // when the program's path cannot be obtained whole.
     virtual bool SourceDirectory(std::string& directory) = 0;
-    // Opens the package for reading, unshared; false when it cannot be opened
-    // or its size cannot be learnt.
-    virtual bool OpenPackage(const std::string& path, std::uint64_t& size) = 0;
-    // Unpacks the open package below `folder`, moving the progress bar once
-    // per record; on failure `failedPath` is the target that stopped it.
-    virtual bool ExtractPackage(std::int32_t size, const std::string& folder, std::string& failedPath) = 0;
+    // Opens the package for reading, unshared, at its first byte; null when
+    // it cannot be opened or its size cannot be learnt. It is read until
+    // ClosePackage.
+    virtual ByteSource* OpenPackage(const std::string& path, std::uint64_t& size) = 0;
     virtual void ClosePackage() = 0;
+    // Where the package's records are written: folders and files.
+    virtual ExtractTarget& Files() = 0;
     // Copies `from` over `to`, replacing a file that is there.
     virtual bool CopySideFile(const std::string& from, const std::string& to) = 0;
     // Both shortcuts of `name` to the program in `folder`; false only when

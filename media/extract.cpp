@@ -31,7 +31,7 @@ std::string DescribeExtractFailure(const ExtractResult& r)
 
 ExtractResult RunExtraction(ByteSource& package, std::int32_t packageSize,
                             const std::string& installFolder, const LeadBytes& lb,
-                            ExtractTarget& target)
+                            ExtractTarget& target, ExtractProgress* progress)
 {
     if (packageSize < 1) return ExtractResult();
 
@@ -47,7 +47,7 @@ ExtractResult RunExtraction(ByteSource& package, std::int32_t packageSize,
     };
 
     do {
-        target.SetProgress(ProgressForRecord(records + 1));
+        if (progress) progress->SetProgress(ProgressForRecord(records + 1));
 
         const bool read = walker.NextRecord();
         // What of the name could be read, up to its first zero byte.

@@ -1,6 +1,7 @@
-// Unpacking a setup package: the record loop shared by the installer
-// (ExtractPackage, extract_win32.h), the media tool and the fuzzers. Where
-// the files go is up to an ExtractTarget.
+// Unpacking a setup package: the record loop shared by the installer's run
+// (RunInstall), ExtractPackage (extract_win32.h), the media tool and the
+// fuzzers. Where the files go is up to an ExtractTarget; who shows the
+// progress, up to an ExtractProgress.
 #ifndef KELVRA_MEDIA_EXTRACT_H
 #define KELVRA_MEDIA_EXTRACT_H
 
@@ -25,11 +26,19 @@ constexpr int ProgressForRecord(std::uint32_t n)
     return n < static_cast<std::uint32_t>(kProgressCap) ? static_cast<int>(n) : kProgressCap;
 }
 
+// Told once per record, before the record is read: ProgressForRecord.
+class ExtractProgress {
+public:
+    virtual void SetProgress(int position) = 0;
+
+protected:
+    ~ExtractProgress() = default;
+};
+
+// Makes the folders and files of the records, and nothing else.
 class ExtractTarget {
 public:
     virtual ~ExtractTarget() = default;
-    // Called once per record before the record is read: ProgressForRecord.
-    virtual void SetProgress(int position) = 0;
     // Creates the folders that `targetPath` names before its last level.
     // Failures are not reported; they show when the file cannot be created.
     virtual void CreateFolders(const std::string& targetPath) = 0;
@@ -68,9 +77,10 @@ std::string DescribeExtractFailure(const ExtractResult& r);
 // Unpacks every record of a package of `packageSize` bytes below
 // `installFolder` (which ends in a backslash; the target path is plain
 // concatenation). Stops at the first record that is broken, badly named or
-// cannot be written; earlier files stay. A size below 1 is an empty package.
+// cannot be written; earlier files stay. A size below 1 is an empty package
+// and moves no progress. Without `progress` nothing is told of it.
 ExtractResult RunExtraction(ByteSource& package, std::int32_t packageSize,
                             const std::string& installFolder, const LeadBytes& lb,
-                            ExtractTarget& target);
+                            ExtractTarget& target, ExtractProgress* progress = nullptr);
 
 #endif

@@ -49,7 +49,7 @@ constexpr char kDotNetInstaller[] = "dotnetfx\\dotnetfx.exe";      // offered, n
 
 // Written by mediatool beside the medium's files, as sha256sum -c reads it.
 constexpr char kChecksumsName[] = "SHA256SUMS";
-// Its detached signature (DER), which `openssl cms -verify` checks.
+// The checksum file's detached signature; it covers that file, not itself.
 constexpr char kChecksumsSignatureName[] = "SHA256SUMS.p7s";
 
 // The runtime assembly the runtime files make up: the manifest names it,

@@ -2,13 +2,12 @@
 
 #include <vector>
 
+#include "base/ascii_text.h"
 #include "media/package_format.h"
 
 namespace {
 
 bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Superscript one, two and three of the single-byte Windows code pages:
 // Windows takes "COM¹" for a device as well.
@@ -74,7 +73,7 @@ bool IsReservedDeviceName(const std::string& level, const LeadBytes& lb)
     if (end == std::string::npos) end = level.size();
     while (end > 0 && level[end - 1] == ' ') --end;
     std::string base;
-    for (std::size_t i = 0; i < end; ++i) base += Upper(level[i]);
+    for (std::size_t i = 0; i < end; ++i) base += AsciiUpper(level[i]);
 
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
         base == "CONOUT$")

@@ -1,5 +1,6 @@
 #include "media/setup_description.h"
 
+#include "base/ascii_text.h"
 #include "base/file_owner.h"
 #include "media/name_rules.h"
 
@@ -46,10 +47,10 @@ LineRead ReadRawLine(std::FILE* f, std::string& line, bool& atEnd)
 
 // The line's text ends at its first zero byte, as the C string functions
 // read it; the bytes after it still count towards the length.
-LineRead ReadLine(std::FILE* f, std::string& line, bool& atEnd)
+LineRead ReadLine(std::FILE* f, std::string& line, bool& atEnd, std::size_t& zero)
 {
     const LineRead r = ReadRawLine(f, line, atEnd);
-    const std::size_t zero = line.find('\0');
+    zero = line.find('\0');
     if (zero != std::string::npos) line.resize(zero);
     return r;
 }
@@ -63,24 +64,14 @@ std::string TrimSpaces(const std::string& s)
     return s.substr(first, last - first + 1);
 }
 
-bool EqualsIgnoringAsciiCase(const std::string& a, const char* b)
-{
-    std::size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
+using Use = SetupDescriptionLine::Use;
 
-void ApplyLine(const std::string& line, const LeadBytes& lb, std::string& name, std::string& title,
-               std::string* refusedName)
+Use ApplyLine(const std::string& line, const LeadBytes& lb, std::string& name, std::string& title,
+              std::string* refusedName, SetupDescriptionLine* seen)
 {
-    if (line.size() >= 2 && line[0] == '/' && line[1] == '/') return;  // comment
+    if (line.size() >= 2 && line[0] == '/' && line[1] == '/') return Use::kComment;
     const std::string entry = TrimSpaces(line);
-    if (entry.empty()) return;
+    if (entry.empty()) return Use::kBlank;
 
     // First "=" that no backslash stands right before; a passed-over one
     // stays in the key.
@@ -93,35 +84,52 @@ void ApplyLine(const std::string& line, const LeadBytes& lb, std::string& name, 
     }
     const std::string key = TrimSpaces(entry.substr(0, eq));
     const std::string value = eq == std::string::npos ? std::string() : TrimSpaces(entry.substr(eq + 1));
+    if (seen) seen->key = key, seen->value = value;
 
     if (EqualsIgnoringAsciiCase(key, "Name")) {
         // Name becomes a folder and the shortcut files: a value that is not
         // one file name could place them anywhere, so the line counts as
         // absent. An empty Name stays allowed.
-        if (value.empty() || CheckFileNameComponent(value, lb) == NameError::kNone)
+        const NameError e = value.empty() ? NameError::kNone : CheckFileNameComponent(value, lb);
+        if (e == NameError::kNone) {
             name = value;
-        else if (refusedName)
-            *refusedName = value;
-    } else if (EqualsIgnoringAsciiCase(key, "Title")) {
-        title = value;
+            return Use::kApplied;
+        }
+        if (refusedName) *refusedName = value;
+        if (seen) seen->nameError = e;
+        return Use::kRefusedName;
     }
+    if (EqualsIgnoringAsciiCase(key, "Title")) {
+        title = value;
+        return Use::kApplied;
+    }
+    return eq == std::string::npos ? Use::kNotKeyValue : Use::kUnknownKey;
 }
 
 } // namespace
 
 SetupDescriptionEnd ParseSetupDescription(std::FILE* f, const LeadBytes& lb, std::string& name,
-                                          std::string& title, std::string* refusedName)
+                                          std::string& title, std::string* refusedName,
+                                          std::vector<SetupDescriptionLine>* report)
 {
     std::string line;
     line.reserve(kSetupDescriptionMaxLine + 1);
-    for (;;) {
+    for (std::size_t number = 1;; ++number) {
         bool atEnd = false;
-        switch (ReadLine(f, line, atEnd)) {
-        case LineRead::kTooLong: return SetupDescriptionEnd::kLineTooLong;
-        case LineRead::kError: return SetupDescriptionEnd::kReadError;
-        case LineRead::kLine: break;
+        std::size_t zero = std::string::npos;
+        const LineRead read = ReadLine(f, line, atEnd, zero);
+        if (read == LineRead::kError) return SetupDescriptionEnd::kReadError;
+        SetupDescriptionLine seen;
+        const bool told = report && (read == LineRead::kTooLong || !atEnd || !line.empty() || zero != std::string::npos);
+        if (read == LineRead::kTooLong) seen.use = Use::kTooLong;
+        else if (!line.empty()) seen.use = ApplyLine(line, lb, name, title, refusedName, report ? &seen : nullptr);
+        if (told) {
+            seen.number = number;
+            seen.text = line;
+            seen.zeroAt = zero;
+            report->push_back(std::move(seen));
         }
-        if (!line.empty()) ApplyLine(line, lb, name, title, refusedName);
+        if (read == LineRead::kTooLong) return SetupDescriptionEnd::kLineTooLong;
         if (atEnd) return SetupDescriptionEnd::kEndOfFile;
     }
 }

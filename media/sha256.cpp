@@ -1,5 +1,7 @@
 #include "media/sha256.h"
 
+#include "base/ascii_text.h"
+
 #include <cstring>
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
@@ -192,13 +194,4 @@ Sha256::Digest Sha256::Finish()
     return d;
 }
 
-std::string Sha256::Hex(const Digest& d)
-{
-    static const char kDigits[] = "0123456789abcdef";
-    std::string s;
-    for (unsigned char c : d) {
-        s += kDigits[c >> 4];
-        s += kDigits[c & 15];
-    }
-    return s;
-}
+std::string Sha256::Hex(const Digest& d) { return HexOf(d.data(), d.size()); }

@@ -42,6 +42,9 @@
 #define IDS_ERR_COPY_FILE     2003
 #define IDS_ERR_SHORTCUT      2004
 
+/* The GDI+ binding (RT_MANIFEST; ids up to 16 are the loader's own) */
+#define IDR_GDIPLUS_MANIFEST  101
+
 /* Version information */
 #define IDV_VERSION           1
 

@@ -23,6 +23,9 @@ picture=${4:-}
 export LANG="$lang.UTF-8"
 root="$build/wine-$lang"
 mkdir -p "$root"
+# Servers this run starts end with it; those of a test run before are left.
+started=0
+[ -z "${DISPLAY:-}" ] && [ ! -f "$root/xvfb.display" ] && started=1
 # wine-env.sh is not written for errexit (wineserver -p answers 1 when one runs).
 set +e
 # shellcheck source=wine-env.sh
@@ -40,6 +43,7 @@ cleanup() {
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     rm -rf "$medium"
+    if [ $started -eq 1 ]; then "$here/wine-stop" "$root"; fi
 }
 trap cleanup EXIT
 

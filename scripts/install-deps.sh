@@ -16,6 +16,7 @@ pkgs=(
   xvfb xauth x11-apps imagemagick
   locales fonts-wqy-microhei fonts-wine
   osslsigncode openssl
+  dpkg-dev unzip
 )
 
 missing=()

@@ -1,6 +1,7 @@
 # Sourced with the root folder as argument: sets up the environment of the
 # private Wine prefix under it (creating the prefix and a virtual display
-# when needed) and starts a persistent wineserver.
+# when needed) and starts a persistent wineserver. scripts/wine-stop ends
+# both.
 kelvra_root=$1
 export WINEPREFIX="$kelvra_root/prefix"
 export WINEARCH=win32
@@ -54,30 +55,35 @@ kelvra_add_fonts() {
     mkdir -p "$fonts" && cp "$font" "$fonts/"
 }
 
+# One Xvfb per root, reused by later runs until scripts/wine-stop ends it.
+# Xvfb picks a free display number itself (-displayfd) and claims it with its
+# lock file, so that two checkouts testing at once never share a display.
 kelvra_start_display() {
     [ -n "${DISPLAY:-}" ] && return 0
-    local f="$kelvra_root/xvfb.display" n pid
+    local f="$kelvra_root/xvfb.display" number="$kelvra_root/xvfb.number" n pid
     if [ -f "$f" ]; then
         read -r n pid <"$f"
         if kill -0 "$pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
             export DISPLAY=":$n"; return 0
         fi
     fi
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$kelvra_root/xvfb.log" 2>&1 </dev/null &
-        pid=$!
-        for _ in $(seq 1 100); do
-            [ -e "/tmp/.X11-unix/X$n" ] && break
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.05
-        done
-        if [ -e "/tmp/.X11-unix/X$n" ]; then
-            echo "$n $pid" >"$f"
-            export DISPLAY=":$n"; return 0
-        fi
+    : >"$number"
+    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" >"$kelvra_root/xvfb.log" 2>&1 </dev/null &
+    pid=$!
+    n=""
+    for _ in $(seq 1 200); do
+        read -r n <"$number" 2>/dev/null
+        [ -n "$n" ] && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.05
     done
-    echo "wine-run: could not start Xvfb" >&2
+    rm -f "$number"
+    if [ -n "$n" ] && kill -0 "$pid" 2>/dev/null; then
+        echo "$n $pid" >"$f"
+        export DISPLAY=":$n"; return 0
+    fi
+    kill "$pid" 2>/dev/null
+    echo "wine-run: could not start Xvfb (see $kelvra_root/xvfb.log)" >&2
     return 1
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/dll_safety_win32.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -43,8 +44,10 @@ const INT kPixelFormat32bppRGB = 0x00022009;
 const int kBytesPerPixel = 4;
 const WORD kDibBitCount = 32;
 
-// From its side-by-side assembly, which the manifest names, else from the
-// system folder; never from beside the program (base/dll_safety_win32.h).
+// From its side-by-side assembly, which res/gdiplus.manifest names, else
+// from the system folder; never from beside the program
+// (base/dll_safety_win32.h). Without either the splash shows its built-in
+// picture.
 const char kGdiplusDll[] = "gdiplus.dll";
 
 using StartupFn = GpStatus(WINAPI*)(ULONG_PTR*, const GpStartupInput*, void*);
@@ -92,7 +95,7 @@ private:
 
     bool Start()
     {
-        module_.reset(LoadAssemblyLibrary(kGdiplusDll));
+        module_.reset(LoadAssemblyLibrary(kGdiplusDll, IDR_GDIPLUS_MANIFEST));
         const HMODULE m = module_.get();
         if (!m) return false;
         StartupFn startup = nullptr;

@@ -1,6 +1,6 @@
 // A picture file decoded by GDI+ into a device-independent bitmap of the
-// same width and height. GDI+ is loaded at run time from the system folder
-// and started once, before the first load.
+// same width and height. GDI+ is loaded at run time from its side-by-side
+// assembly or the system folder and started once, before the first load.
 #ifndef KELVRA_UI_IMAGE_H
 #define KELVRA_UI_IMAGE_H
 

@@ -163,7 +163,7 @@ LRESULT CMainDlg::OnInstall()
     char text[MAX_PATH] = {};
     ::GetWindowTextA(GetDlgItem(IDC_FOLDER_EDIT), text, MAX_PATH);
     const InstallRequest request{text, name_, title_, AnsiLeadBytes()};
-    Win32InstallPlatform platform(m_hWnd, progress_);
+    Win32InstallPlatform platform(m_hWnd, request.leadBytes);
     std::string folder;
     if (RunInstall(request, *this, platform, folder) != InstallOutcome::kCompleted) return 0;
 

@@ -25,37 +25,6 @@ const COLORREF kStatusTextColour = RGB(0, 0, 0);
 
 WindowClass g_splashClass{CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, IDC_ARROW, COLOR_WINDOW + 1, {}};
 
-// Begin/EndPaint as one scope.
-class PaintScope {
-public:
-    explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { dc_ = ::BeginPaint(hwnd_, &ps_); }
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
-    ~PaintScope() { ::EndPaint(hwnd_, &ps_); }
-    HDC dc() const { return dc_; }
-
-private:
-    HWND hwnd_;
-    PAINTSTRUCT ps_{};
-    HDC dc_ = nullptr;
-};
-
-// SaveDC/RestoreDC as one scope.
-class SavedDc {
-public:
-    explicit SavedDc(HDC dc) : dc_(dc), saved_(dc ? ::SaveDC(dc) : 0) {}
-    SavedDc(const SavedDc&) = delete;
-    SavedDc& operator=(const SavedDc&) = delete;
-    ~SavedDc()
-    {
-        if (saved_) ::RestoreDC(dc_, saved_);
-    }
-
-private:
-    HDC dc_;
-    int saved_;
-};
-
 } // namespace
 
 RECT StatusStripRect(const RECT& client)

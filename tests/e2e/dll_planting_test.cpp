@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -47,13 +48,15 @@ std::string StemOf(const std::string& dll) { return dll.substr(0, dll.find('.'))
 // the environment it was started with, not from the environment block a
 // Windows parent hands its child, so the per-program registry form is used:
 // HKCU\Software\Wine\AppDefaults\<program>\DllOverrides. Removed again
-// at the end of the scope.
+// at the end of the scope. A `version` such as "vista" is the Windows
+// version Wine reports to that program.
 class NativeFirst {
 public:
-    NativeFirst(const std::string& program, const std::vector<std::string>& dlls)
+    NativeFirst(const std::string& program, const std::vector<std::string>& dlls, const std::string& version = "")
         : key_("Software\\Wine\\AppDefaults\\" + program)
     {
         DeleteRegTree(HKEY_CURRENT_USER, key_);
+        if (!version.empty()) ok_ = WriteRegString(HKEY_CURRENT_USER, key_, "Version", version);
         for (const std::string& dll : dlls)
             ok_ = WriteRegString(HKEY_CURRENT_USER, key_ + "\\DllOverrides", StemOf(dll), "native,builtin") && ok_;
     }
@@ -114,6 +117,22 @@ std::string Bitmap(int w, int h)
 
 using teststamp::Stamped;
 
+// GDI+ is in the process (the splash picture was decoded with it), and it
+// came from its side-by-side assembly under the Windows folder.
+void ExpectSideBySideGdiPlus(DWORD pid)
+{
+    char windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string store = pe::Lower(std::string(windows) + "\\winsxs\\x86_microsoft.windows.gdiplus_");
+    bool gdiplus = false;
+    for (const std::string& path : ModulePaths(pid)) {
+        if (path.size() < 12 || path.compare(path.size() - 12, 12, "\\gdiplus.dll") != 0) continue;
+        gdiplus = true;
+        EXPECT_EQ(path.compare(0, store.size(), store), 0) << path;
+    }
+    EXPECT_TRUE(gdiplus) << "GDI+ was never loaded: the test proves nothing about it";
+}
+
 // Of the planted names, those that Wine takes while it resolves the static
 // imports of a program like setup.exe, before its entry point runs. Wine
 // does not apply the known-DLL rule there: its own system DLLs import these
@@ -170,6 +189,33 @@ protected:
         return taken;
     }
 
+    void InstallWholly()
+    {
+        Process setup;
+        ASSERT_TRUE(setup.Start(medium_.Path("setup.exe")));
+        const HWND dlg = setup.WaitForDialogWith(IDC_INSTALL);
+        ASSERT_NE(dlg, nullptr) << "the main dialog did not appear";
+        ExpectSideBySideGdiPlus(setup.Id());
+
+        PostCommand(dlg, IDC_BROWSE);
+        const HWND browser = setup.WaitForWindow(
+            [&](HWND h) { return h != dlg && ::IsWindowVisible(h) && ClassName(h) == L"#32770"; });
+        ASSERT_NE(browser, nullptr) << "no folder browser";
+        PostCommand(browser, IDCANCEL);
+        ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(browser); }));
+
+        ASSERT_TRUE(SetItemText(dlg, IDC_FOLDER_EDIT, folder_));
+        PostCommand(dlg, IDC_INSTALL);
+        const HWND done = setup.WaitForDialogWith(IDC_EXIT, 30000);
+        ASSERT_NE(done, nullptr) << "no completion dialog";
+        EXPECT_TRUE(FileExistsW(folder_ + L"\\Kelvra.exe"));
+        EXPECT_TRUE(FileExistsW(folder_ + L"\\Splash.bmp"));
+        PostCommand(done, IDC_DRIVER_INSTALL);
+        EXPECT_TRUE(WaitUntil([&] { return LineCount(folder_ + L"\\Corvane Driver\\marker.txt") == 1; }));
+        PostCommand(done, IDC_EXIT);
+        EXPECT_EQ(setup.WaitExit(10000), 1u);
+    }
+
     Medium medium_{"dll-planting"};
     const std::wstring folder_ = TempRootW() + L"planted-install";
 };
@@ -187,14 +233,18 @@ TEST_F(DllPlanting, APlainLoadTakesThePlantedCopy)
         SCOPED_TRACE(dll);
         const bool early = ProbeTakes(dll, "");
         EXPECT_EQ(early, beforeEntry.count(pe::Lower(dll)) == 1) << "taken before the entry point";
-        // The manifest binds gdiplus.dll to its side-by-side assembly, so
-        // even a plain load by name passes the planted copy by.
         if (!early) {
-            EXPECT_EQ(ProbeTakes(dll, dll), dll != "gdiplus.dll") << "a plain load";
+            EXPECT_TRUE(ProbeTakes(dll, dll)) << "a plain load";
         }
     }
 }
 
+// A whole installation: stamped splash, the folder browser opened and
+// cancelled, the install button, the completion dialog and its driver
+// button, the exit code. Once with Windows 7 as Wine reports it by default
+// (the whole process searches the system folder only), once with Vista,
+// where the product never restricts the process and relies on SetDllDirectory
+// and its preloads, as on XP and 7 without KB2533623.
 TEST_F(DllPlanting, AWholeInstallationTakesNoPlantedDll)
 {
     medium_.Write("Setup.pkg", Package(ProductFiles()));
@@ -208,36 +258,98 @@ TEST_F(DllPlanting, AWholeInstallationTakesNoPlantedDll)
     std::vector<std::string> nativeFirst;
     for (const std::string& dll : RunTimeDlls())
         if (!Lowered(kTakenByWineBeforeEntry).count(pe::Lower(dll))) nativeFirst.push_back(dll);
-    NativeFirst overrides("setup.exe", nativeFirst);
-    ASSERT_TRUE(overrides.Ok());
-    Process setup;
-    ASSERT_TRUE(setup.Start(medium_.Path("setup.exe")));
-    const HWND dlg = setup.WaitForDialogWith(IDC_INSTALL);
-    ASSERT_NE(dlg, nullptr) << "the main dialog did not appear";
+    for (const char* version : {"", "vista"}) {
+        SCOPED_TRACE(version);
+        NativeFirst overrides("setup.exe", nativeFirst, version);
+        ASSERT_TRUE(overrides.Ok());
+        InstallWholly();
+        EXPECT_EQ(Markers(medium_.Dir()), std::vector<std::string>{}) << "setup.exe loaded a planted DLL";
+        CleanInstallation({"Kelvra"}, {folder_});
+    }
+}
 
-    // GDI+ is in the process (the splash picture was decoded with it), and
-    // it came from its side-by-side assembly under the Windows folder.
+// Removes every GDI+ assembly from the Windows folder's side-by-side store,
+// as stripped and embedded Windows images lack it; true when none is left.
+bool RemoveGdiPlusAssemblies()
+{
     char windows[MAX_PATH] = {};
     ::GetWindowsDirectoryA(windows, MAX_PATH);
-    const std::string store = pe::Lower(std::string(windows) + "\\winsxs\\x86_microsoft.windows.gdiplus_");
-    bool gdiplus = false;
-    for (const std::string& path : ModulePaths(setup.Id())) {
-        if (path.size() < 12 || path.compare(path.size() - 12, 12, "\\gdiplus.dll") != 0) continue;
-        gdiplus = true;
-        EXPECT_EQ(path.compare(0, store.size(), store), 0) << path;
+    bool gone = true;
+    const std::string store = std::string(windows) + "\\winsxs\\";
+    for (const std::string& dir : {store, store + "manifests\\"}) {
+        WIN32_FIND_DATAA fd;
+        const HANDLE find = ::FindFirstFileA((dir + "x86_microsoft.windows.gdiplus_*").c_str(), &fd);
+        if (find == INVALID_HANDLE_VALUE) continue;
+        do gone = RemoveTree(dir + fd.cFileName) && gone;
+        while (::FindNextFileA(find, &fd));
+        ::FindClose(find);
     }
-    EXPECT_TRUE(gdiplus) << "GDI+ was never loaded: the test proves nothing about it";
+    return gone;
+}
 
-    ASSERT_TRUE(SetItemText(dlg, IDC_FOLDER_EDIT, folder_));
-    PostCommand(dlg, IDC_INSTALL);
-    const HWND done = setup.WaitForDialogWith(IDC_EXIT, 30000);
-    ASSERT_NE(done, nullptr) << "no completion dialog";
-    EXPECT_TRUE(FileExistsW(folder_ + L"\\Kelvra.exe"));
-    EXPECT_TRUE(FileExistsW(folder_ + L"\\Splash.bmp"));
-    PostCommand(done, IDC_EXIT);
-    EXPECT_EQ(setup.WaitExit(10000), 1u);
+const char kPrivateGdiPlus[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+    "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\r\n"
+    "<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.GdiPlus\" version=\"1.0.0.0\"\r\n"
+    " processorArchitecture=\"x86\" publicKeyToken=\"6595b64144ccf1df\"/>\r\n"
+    "<file name=\"gdiplus.dll\"/>\r\n"
+    "</assembly>\r\n";
 
-    EXPECT_EQ(Markers(medium_.Dir()), std::vector<std::string>{}) << "setup.exe loaded a planted DLL";
+// Without the GDI+ assembly setup.exe still starts, its dialogs keep their
+// side-by-side common controls, and it installs; the splash shows the
+// stamped picture with a GDI+ from the system folder, else the built-in one.
+// It removes the assembly for good, so it runs only in a prefix of its own
+// (the ctest entry e2e_without_gdiplus sets KELVRA_STRIP_GDIPLUS).
+TEST(WithoutGdiPlus, SetupStillInstalls)
+{
+    if (!std::getenv("KELVRA_STRIP_GDIPLUS")) GTEST_SKIP() << "needs a prefix of its own";
+    ASSERT_TRUE(RemoveGdiPlusAssemblies());
+    const struct {
+        bool inSystemFolder;
+        int width, height;
+    } kCases[] = {{true, 320, 160}, {false, 600, 200}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.inSystemFolder);
+        const std::wstring folder = TempRootW() + L"without-gdiplus-install";
+        CleanInstallation({"Kelvra"}, {folder});
+        Medium medium("without-gdiplus");
+        medium.Write("Setup.pkg", Package(ProductFiles()));
+        for (const SideFile& f : SideFiles()) medium.Write(f.name, f.data);
+        medium.Write("Splash.bmp", Stamped(Bitmap(320, 160)));
+        medium.AddProgram();
+        // Where the store lacks an assembly, Windows looks for a private one
+        // beside the program: a planted one must not stand in.
+        medium.Write("Microsoft.Windows.GdiPlus.manifest", kPrivateGdiPlus);
+        ASSERT_TRUE(::CopyFileA((BuildDir() + "planted.dll").c_str(), medium.Path("gdiplus.dll").c_str(), FALSE));
+        // Wine keeps a GDI+ of its own in the system folder: native-first,
+        // a private copy would be taken if it were looked for; "" disables
+        // GDI+ wherever it lies.
+        NativeFirst overrides("setup.exe", {});
+        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\setup.exe\\DllOverrides",
+                                   "gdiplus", c.inSystemFolder ? "native,builtin" : ""));
+        Process setup;
+        ASSERT_TRUE(setup.Start(medium.Path("setup.exe")));
+        EXPECT_NE(setup.WaitForWindow([&](HWND h) {
+            RECT r{};
+            return ::IsWindowVisible(h) && ClassName(h) != L"#32770" && ::GetWindowRect(h, &r) &&
+                   r.right - r.left == c.width && r.bottom - r.top == c.height;
+        }), nullptr) << "no splash of " << c.width << " x " << c.height;
+        const HWND dlg = setup.WaitForDialogWith(IDC_INSTALL);
+        ASSERT_NE(dlg, nullptr) << "the main dialog did not appear";
+        int sideBySide = 0;
+        for (const std::string& path : ModulePaths(setup.Id()))
+            sideBySide += path.find("\\winsxs\\x86_microsoft.windows.common-controls_") != std::string::npos;
+        EXPECT_EQ(sideBySide, 1) << "the common controls lost their side-by-side binding";
+        ASSERT_TRUE(SetItemText(dlg, IDC_FOLDER_EDIT, folder));
+        PostCommand(dlg, IDC_INSTALL);
+        const HWND done = setup.WaitForDialogWith(IDC_EXIT, 30000);
+        ASSERT_NE(done, nullptr) << "no completion dialog";
+        EXPECT_TRUE(FileExistsW(folder + L"\\Kelvra.exe"));
+        PostCommand(done, IDC_EXIT);
+        EXPECT_EQ(setup.WaitExit(10000), 1u);
+        EXPECT_EQ(Markers(medium.Dir()), std::vector<std::string>{}) << "setup.exe loaded a planted DLL";
+        CleanInstallation({"Kelvra"}, {folder});
+    }
 }
 
 // Static imports: only known DLLs (taken from the system folder whatever

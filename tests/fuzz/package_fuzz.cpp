@@ -33,7 +33,7 @@ void CheckAcceptedName(const std::string& name)
     Check(name.size() < 3 || name.compare(name.size() - 3, 3, "\\..") != 0);
 }
 
-class CheckingTarget : public ExtractTarget {
+class CheckingTarget : public ExtractTarget, public ExtractProgress {
 public:
     explicit CheckingTarget(std::size_t packageSize) : packageSize_(packageSize) {}
     void SetProgress(int position) override
@@ -152,7 +152,7 @@ void FuzzExtraction(const std::uint8_t* data, std::size_t size, const LeadBytes&
     MemorySource source(copy.data(), copy.size());
     CheckingTarget target(size);
     const ExtractResult r =
-        RunExtraction(source, static_cast<std::int32_t>(size), kFolder, lb, target);
+        RunExtraction(source, static_cast<std::int32_t>(size), kFolder, lb, target, &target);
     if (size == 0) {
         Check(r.ok);
         return;

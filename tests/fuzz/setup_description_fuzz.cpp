@@ -1,11 +1,13 @@
 // Setup description parser against a plain model of the same rules: input
 // cut at its first 0x1A, split at line feeds, one CR before each LF dropped,
 // a line over 4095 characters ends the reading, a line's text cut at its
-// first zero byte, a Name taken only when empty or one file name.
+// first zero byte, a Name taken only when empty or one file name. The
+// per-line report must not change what is read, and must agree with it.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "media/setup_description.h"
 #include "media/name_rules.h"
@@ -74,6 +76,31 @@ Model Run(const std::string& whole, const LeadBytes& lb)
     return m;
 }
 
+// Parsed again with the report: the same values, lines numbered from one
+// without a gap, the last Name and Title lines taken being the values.
+void CheckReport(const std::string& in, const LeadBytes& lb, const std::string& name, const std::string& title,
+                 SetupDescriptionEnd end)
+{
+    std::FILE* f = fmemopen(const_cast<char*>(in.data()), in.size(), "rb");
+    if (!f) return;
+    std::string reName = "Kelvra", reTitle;
+    std::vector<SetupDescriptionLine> lines;
+    const SetupDescriptionEnd reEnd = ParseSetupDescription(f, lb, reName, reTitle, nullptr, &lines);
+    std::fclose(f);
+    if (reName != name || reTitle != title || reEnd != end) std::abort();
+    std::string lastName = "Kelvra", lastTitle;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const SetupDescriptionLine& l = lines[i];
+        if (l.number != i + 1 || l.text.size() > kSetupDescriptionMaxLine) std::abort();
+        if ((l.use == SetupDescriptionLine::Use::kTooLong) != (end == SetupDescriptionEnd::kLineTooLong && i + 1 == lines.size()))
+            std::abort();
+        if (l.zeroAt != std::string::npos && l.zeroAt != l.text.size()) std::abort();
+        if (l.use != SetupDescriptionLine::Use::kApplied) continue;
+        (KeyIs(l.key, "name") ? lastName : lastTitle) = l.value;
+    }
+    if (lastName != name || lastTitle != title) std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -91,5 +118,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Model m = Run(in, lb);
     if (name != m.name || title != m.title || end != m.end) std::abort();
     if (name.size() > kSetupDescriptionMaxLine || title.size() > kSetupDescriptionMaxLine) std::abort();
+    CheckReport(in, lb, name, title, end);
     return 0;
 }

@@ -28,7 +28,7 @@ protected:
         payload_ = root_ / "payload";
         Put(payload_ / "Kelvra.exe", "MZprogram");
         Put(payload_ / u8"文件" / u8"乗.txt", "gbk");
-        Put(root_ / "setup.exe", std::string("MZ\x90\0setup", 9));
+        Put(root_ / "setup.exe", SmallPe());
         // 600 bytes, not stamped.
         std::string bmp = "BM";
         for (int i = 0; i < 598; ++i) bmp += static_cast<char>(i * 7);
@@ -247,7 +247,7 @@ TEST_F(AssembleTool, Warnings)
         {"payload file replaced by a side file", [](const fs::path& r) { Put(r / "payload" / "ICON.ICO", ""); },
          "warning: payload ICON.ICO: setup copies the medium's icon.ico over it at install time", nullptr},
         {"name cannot name a folder", [](const fs::path& r) { Put(r / "setup.ini", "Name=A/B\n"); },
-         "warning: Name \"A/B\": the name contains a backslash or slash; it must be one file name; setup "
+         "setup.ini:1: Name \"A/B\": the name contains a backslash or slash; it must be one file name; setup "
          "passes the line over and names the product \"Kelvra\"", nullptr},
         // Only "Name" and "Title" are read, in any case; a comment is no key.
         {"unknown key", [](const fs::path& r) { Put(r / "setup.ini", "// c\nNAME=A\r\nNmae=B\r\nTiTlE=T\n"); },

@@ -196,3 +196,38 @@ TEST(Documentation, ManPageAndCompletionKnowEveryOption)
 }
 
 } // namespace
+
+// As tar: no package onto a terminal; a full disk is told as such, and no
+// partial package stays. The tmpfs rows need the right to mount.
+TEST_F(Conventions, TerminalsAndFullDisks)
+{
+    const std::string tool = std::string("'") + MEDIATOOL_PATH + "'";
+    ToolRun r = RunCommand("script -qec \"" + tool + " pack " + Q(root_ / "-tree") + " -o -\" /dev/null");
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.out.find("refusing to write a package to a terminal"), std::string::npos) << r.out;
+    r = RunCommand("{ " + tool + " pack " + Q(root_ / "-tree") + " -o - >/dev/full; }");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("standard output: cannot be written completely: No space left on device"), std::string::npos)
+        << r.out;
+
+    const fs::path full = root_ / "full";
+    fs::create_directories(full);
+    Put(root_ / "big" / "Kelvra.exe", std::string(300000, 'k'));
+    Put(root_ / "small" / "Kelvra.exe", "MZ");
+    Put(root_ / "setup.exe", "MZ" + std::string(300000, 's'));
+    if (RunCommand("mount -t tmpfs -o size=128k tmpfs " + Q(full)).status != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here; the full-disk rows did not run";
+    const struct { const char* args; const char* message; } cases[] = {
+        {" pack big -o full/p.pkg", "full/p.pkg: cannot be written completely: No space left on device"},
+        {" assemble --payload small --setup setup.exe --out full/m --placeholder-runtime",
+         "setup.exe: cannot be copied: No space left on device"},
+    };
+    for (const auto& c : cases) {
+        r = Here(c.args);
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
+        EXPECT_TRUE(fs::is_empty(full)) << c.args;
+    }
+    RunCommand("umount " + Q(full));
+}
+

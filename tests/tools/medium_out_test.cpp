@@ -81,6 +81,7 @@ TEST_F(MediumOut, ReplaceKeepsWhatIsNotTheMedium)
     Put(usb / "notes.pdf", "y");
     Put(usb / "Setup.pkg", "");
     Put(usb / "icon.ico", "the previous medium's icon");
+    Put(usb / "SHA256SUMS", std::string(64, '0') + "  ./icon.ico\n");   // what goes is what it lists
     Put(usb / "Setup.pkg.part", "a user's file that looks temporary");
     const ToolRun r = Tool(Assemble(usb, " --placeholder-runtime --replace"));
     ASSERT_EQ(r.status, 0) << r.out;
@@ -337,6 +338,19 @@ TEST_F(Signing, SignsTheMediumsSetupProgram)
     ASSERT_TRUE(signing::ReadSignature(root_ / "setup.exe", s, why)) << why;
     EXPECT_EQ(signing::Describe(s), "unsigned");
     EXPECT_FALSE(signing::ReadSignature(root_ / "payload" / "Kelvra.exe", s, why));
+
+    // --strict holds: the check takes the certificate just signed with as the
+    // expected signer. An unsigned medium put over it takes the old signature away.
+    const fs::path m = root_ / "strict";
+    const ToolRun strict = Tool(Assemble(m, " --strict --runtime " + Q(root_ / "rt") + " --sign " +
+                                                Q(root_ / "cert.p12") + " --sign-password-file " + Q(root_ / "password")));
+    ASSERT_EQ(strict.status, 0) << strict.out;
+    EXPECT_EQ(RunCommand("openssl cms -verify -binary -inform DER -noverify -in " + Q(m / "SHA256SUMS.p7s") +
+                         " -content " + Q(m / "SHA256SUMS") + " -out /dev/null").status, 0);
+    const ToolRun replaced = Tool(Assemble(m, " --replace --runtime " + Q(root_ / "rt")));
+    ASSERT_EQ(replaced.status, 0) << replaced.out;
+    EXPECT_TRUE(Has(replaced.out, "removed from the previous medium: SHA256SUMS.p7s")) << replaced.out;
+    EXPECT_FALSE(fs::exists(m / "SHA256SUMS.p7s"));
 }
 
 // A fixed signing time gives the same signed medium twice.

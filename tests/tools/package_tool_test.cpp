@@ -149,6 +149,13 @@ TEST_F(PackageTool, PackRefusals)
         {"too long", [](const fs::path& t) { Put(t / std::string(130, 'a') / std::string(129, 'b'), ""); },
          "takes 260 bytes in code page 936; at most 259 fit"},
         {"letter case", [](const fs::path& t) { Put(t / "A.txt", ""); Put(t / "a.txt", ""); }, "only in letter case"},
+        {"file and folder by case", [](const fs::path& t) { Put(t / "a", ""); Put(t / "A" / "x", ""); },
+         "/a: differs from folder"},
+        {"folders by case", [](const fs::path& t) { Put(t / "D" / "x", ""); Put(t / "d" / "y", ""); },
+         "Windows would make them one folder"},
+        {"link out of the folder", [](const fs::path& t) { Put(t.parent_path() / "out.txt", "x"); fs::create_symlink("../out.txt", t / "in.txt"); },
+         "in.txt: a link to ../out.txt, which lies outside"},
+        {"control characters shown escaped", [](const fs::path& t) { Put(t / "x\x1b[2J\ny", ""); }, "x\\033[2J\\ny: "},
         {"empty folder", [](const fs::path& t) { fs::create_directories(t / "logs"); }, "logs: empty folder"},
         {"link to a folder", [](const fs::path& t) { fs::create_directories(t / "real" ); Put(t / "real" / "f", ""); fs::create_directory_symlink("real", t / "link"); },
          "a link to a folder"},
@@ -358,3 +365,27 @@ TEST_F(PackageTool, VerifySaysWhatDiffers)
 }
 
 } // namespace
+
+// A file that changes while pack reads it is not packed (as tar's "file
+// changed as we read it"). The reader at the other end of the pipe changes
+// z.txt after the first block of a.bin arrives: pack has looked at z.txt
+// before, and reads it after.
+TEST_F(PackageTool, FileChangedWhileReadIsRefused)
+{
+    const struct { const char* what; const char* change; } cases[] = {
+        {"grown", "echo more >> z.txt"},
+        {"touched, same size", "touch -m -d 2001-01-01 z.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path t = root_ / "changing";
+        fs::remove_all(t);
+        Put(t / "a.bin", std::string(1 << 20, 'a'));
+        Put(t / "z.txt", "z");
+        const ToolRun r = RunCommand("cd " + Q(t) + " && ( { '" MEDIATOOL_PATH "' pack . -o - 2>&3; echo status=$? >&3; } | "
+                                     "{ head -c 1 >/dev/null; " + c.change + "; cat >/dev/null; } ) 3>&1");
+        EXPECT_NE(r.out.find("z.txt: file changed as we read it"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("status=1"), std::string::npos) << r.out;
+    }
+}
+

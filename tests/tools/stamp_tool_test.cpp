@@ -32,7 +32,7 @@ const char kBody3000[] = "297407592480347c86a115ebca4fb17e";
 
 std::string TempPath(const std::string& name)
 {
-    return ::testing::TempDir() + "kelvra_tool_" + name;
+    return testtemp::Path(name);
 }
 
 std::string Write(const std::string& name, const Bytes& data)

@@ -15,6 +15,7 @@
 
 #include "tests/common/bytes.h"
 #include "tests/common/runtime_files.h"
+#include "tests/common/temp_dir.h"
 
 namespace tooltest {
 
@@ -45,10 +46,10 @@ inline ToolRun Tool(const std::string& args)
     return RunCommand(std::string("'") + MEDIATOOL_PATH + "' " + args);
 }
 
-// An empty folder of this test process below the test temporary folder.
+// An empty folder in this test process's own temporary folder.
 inline fs::path FreshRoot(const std::string& tag)
 {
-    const fs::path root = fs::path(::testing::TempDir()) / ("kelvra_" + tag + "_" + std::to_string(getpid()));
+    const fs::path root = fs::path(testtemp::Path(tag));
     fs::remove_all(root);
     fs::create_directories(root);
     return root;

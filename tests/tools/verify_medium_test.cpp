@@ -22,6 +22,9 @@ std::string TwoNames(const std::string& a, const std::string& b)
            U32(0);
 }
 
+// The record the shortcuts need, so that a package fault stands alone.
+std::string Program() { return U32(10) + "Kelvra.exe" + U32(0); }
+
 void FlipByte(const fs::path& p, std::size_t at)
 {
     std::string bytes = Get(p);
@@ -62,6 +65,7 @@ TEST_F(VerifyMedium, SoundMediumPasses)
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(Has(r.out, "setup.exe: a 32-bit Windows GUI program, unsigned")) << r.out;
     EXPECT_TRUE(Has(r.out, "ready for release (code page 936)")) << r.out;
+    EXPECT_EQ(Tool("verify -q " + Q(medium_)).out, "") << "nothing, as its help says";
 }
 
 // Each fault alone; `resum` rewrites SHA256SUMS afterwards so that only the
@@ -89,9 +93,9 @@ TEST_F(VerifyMedium, EachFaultIsNamed)
         {"an empty package", [](const fs::path& m) { Put(m / "Setup.pkg", ""); }, true, "Setup.pkg: empty"},
         {"a package cut short", [](const fs::path& m) { Put(m / "Setup.pkg", Get(m / "Setup.pkg").substr(0, 30)); }, true,
          "Setup.pkg: broken at offset"},
-        {"names equal but for case", [](const fs::path& m) { Put(m / "Setup.pkg", TwoNames("Dir\\a.txt", "dir\\A.TXT")); },
+        {"names equal but for case", [](const fs::path& m) { Put(m / "Setup.pkg", Program() + TwoNames("Dir\\a.txt", "dir\\A.TXT")); },
          true, "Dir\\a.txt and dir\\A.TXT are equal but for case"},
-        {"a name setup refuses", [](const fs::path& m) { Put(m / "Setup.pkg", TwoNames("..\\x", "y")); }, true,
+        {"a name setup refuses", [](const fs::path& m) { Put(m / "Setup.pkg", Program() + TwoNames("..\\x", "y")); }, true,
          "(..\\x): "},
         {"an empty Name", [](const fs::path& m) { Put(m / "setup.ini", "Title=T\nName=\n"); }, true,
          "setup.ini:2: Name is empty"},
@@ -188,7 +192,7 @@ namespace {
 // name could also hold literally; the hex beside it is exact.
 TEST(ListJson, FormatAndNameBytes)
 {
-    const fs::path pkg = fs::path(::testing::TempDir()) / ("kelvra_json_" + std::to_string(getpid()) + ".pkg");
+    const fs::path pkg = fs::path(testtemp::Path("list.pkg"));
     Put(pkg, TwoNames("a\xFF", "a\\xFF"));
     const ToolRun r = Tool("list --json " + Q(pkg));
     fs::remove(pkg);

@@ -84,14 +84,12 @@ int RunList(const Args& args)
     if (parsed.operands.size() > 1)
         return UsageError(kCmd, "unexpected argument '" + parsed.operands[1] + "'"), kExitUsage;
     const fs::path package = ArgPath(parsed.operands[0]);
-    PrepareConsole();
 
-    std::uint64_t size = 0;
-    if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
-    FileOwner f(OpenFile(package, "rb"));
-    if (!f) return Refuse(kCmd, PathText(package), std::string("cannot be opened: ") + std::strerror(errno)), kExitRefused;
-    std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
-    FileSource source(f.get());
+    PackageFile pkg;
+    std::string notPackage;
+    if (!OpenPackage(package, pkg, notPackage)) return Refuse(kCmd, PathText(package), notPackage), kExitRefused;
+    const std::uint64_t size = pkg.size;
+    FileSource source(pkg.file.get());
 
     if (json)
         std::printf("{\n  \"format\": %u,\n  \"package\": %s,\n  \"codepage\": %u,\n  \"size\": %llu,\n  \"records\": [",

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "media/digest.h"
+#include "base/ascii_text.h"
 #include "base/file_owner.h"
 #include "media/medium.h"
 #include "tools/mediatool/code_page.h"
@@ -14,17 +15,6 @@
 #include "tools/mediatool/options.h"
 
 namespace {
-
-std::string Hex(const unsigned char* d, std::size_t n)
-{
-    static const char kDigits[] = "0123456789abcdef";
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) {
-        s += kDigits[d[i] >> 4];
-        s += kDigits[d[i] & 0x0F];
-    }
-    return s;
-}
 
 // A refusal on standard error, and the exit status that goes with it.
 int Refused(const char* command, const std::string& file, const std::string& reason)
@@ -102,7 +92,7 @@ int RunStamp(const Args& args)
 
     if (!Quiet())
         std::printf("%s: stamped %s, digest %s\n", file.c_str(), append ? "with an appended trailer" : "in place",
-                    Hex(digest, kStampSize).c_str());
+                    HexOf(digest, kStampSize).c_str());
     return kExitOk;
 }
 

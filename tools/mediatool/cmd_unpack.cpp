@@ -24,7 +24,6 @@ public:
     HostTarget(const fs::path& root, unsigned cp, std::uint64_t total)
         : root_(root), cp_(cp), progress_("unpacking", total) {}
 
-    void SetProgress(int) override {}
     void CreateFolders(const std::string& name) override
     {
         fs::path path;
@@ -106,15 +105,13 @@ int RunUnpack(const Args& args)
     if (!output.empty()) positional.push_back(output);
     if (positional.size() != 2) return UsageError(kCmd, "needs a package and a folder (-o DIR)"), kExitUsage;
     if (positional[1] == "-") return UsageError(kCmd, "unpacks into a folder; '-' cannot stand for one"), kExitUsage;
-    PrepareConsole();
     const fs::path package = ArgPath(positional[0]);
     const fs::path dir = ArgPath(positional[1]);
 
-    std::uint64_t size = 0;
-    if (!CheckPackageFile(kCmd, package, size)) return kExitRefused;
-    FileOwner f(OpenFile(package, "rb"));
-    if (!f) return Refuse(kCmd, PathText(package), std::string("cannot be opened: ") + std::strerror(errno)), kExitRefused;
-    std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
+    PackageFile pkg;
+    std::string notPackage;
+    if (!OpenPackage(package, pkg, notPackage)) return Refuse(kCmd, PathText(package), notPackage), kExitRefused;
+    const std::uint64_t size = pkg.size;
     std::error_code ec;
     fs::create_directories(dir, ec);
     std::string notFolder;
@@ -123,7 +120,7 @@ int RunUnpack(const Args& args)
                kExitRefused;
 
     const auto start = std::chrono::steady_clock::now();
-    FileSource source(f.get());
+    FileSource source(pkg.file.get());
     HostTarget target(dir, cp, size);
     const ExtractResult r = RunExtraction(source, static_cast<std::int32_t>(size), std::string(),
                                           LeadBytes::ForCodePage(cp), target);
@@ -137,11 +134,11 @@ int RunUnpack(const Args& args)
         if (!r.failedPath.empty()) what += " (" + DisplayName(r.failedPath, cp) + ")";
         Refuse(kCmd, PathText(package), what + ": " + why);
         std::fprintf(stderr, "mediatool unpack: %u files written before it stay in %s\n", r.records,
-                     PathText(dir).c_str());
+                     Shown(dir).c_str());
         return kExitRefused;
     }
     if (!Quiet())
         std::printf("unpacked %u files (%llu bytes) into %s, %.2f s\n", r.records,
-                    static_cast<unsigned long long>(target.Written()), PathText(dir).c_str(), SecondsSince(start));
+                    static_cast<unsigned long long>(target.Written()), Shown(dir).c_str(), SecondsSince(start));
     return kExitOk;
 }

@@ -2,12 +2,7 @@
 
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <iconv.h>
-#endif
-
+#include "base/ascii_text.h"
 #include "base/codepage.h"
 #include "media/split.h"
 
@@ -15,56 +10,6 @@ namespace {
 
 const unsigned kCodePages[] = {437, 850, 852, 866, 874, 932, 936, 949, 950,
                                1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
-
-#ifndef _WIN32
-// Converts all of `in`; false on any character without a counterpart.
-bool Iconv(const std::string& in, const std::string& to, const std::string& from, std::string& out)
-{
-    out.clear();
-    iconv_t cd = iconv_open(to.c_str(), from.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    std::string buffer(in.size() * 4 + 16, '\0');
-    char* src = const_cast<char*>(in.data());
-    std::size_t srcLeft = in.size();
-    char* dst = &buffer[0];
-    std::size_t dstLeft = buffer.size();
-    const std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    const bool ok = r != static_cast<std::size_t>(-1) && srcLeft == 0 &&
-                    iconv(cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<std::size_t>(-1);
-    iconv_close(cd);
-    if (!ok) return false;
-    out.assign(buffer.data(), buffer.size() - dstLeft);
-    return true;
-}
-
-std::string IconvName(unsigned cp) { return "CP" + std::to_string(cp); }
-#else
-bool WideToCodePage(const std::wstring& in, unsigned cp, std::string& out)
-{
-    out.clear();
-    if (in.empty()) return true;
-    BOOL usedDefault = FALSE;
-    const int n = WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, in.data(), static_cast<int>(in.size()),
-                                      nullptr, 0, nullptr, &usedDefault);
-    if (n <= 0 || usedDefault) return false;
-    out.resize(n);
-    WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, in.data(), static_cast<int>(in.size()), &out[0], n,
-                        nullptr, &usedDefault);
-    return !usedDefault;
-}
-
-bool CodePageToWide(const std::string& in, unsigned cp, std::wstring& out)
-{
-    out.clear();
-    if (in.empty()) return true;
-    const int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()),
-                                      nullptr, 0);
-    if (n <= 0) return false;
-    out.resize(n);
-    MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), &out[0], n);
-    return true;
-}
-#endif
 
 std::string Utf8Of(const fs::path& p)
 {
@@ -95,58 +40,17 @@ const char* SupportedCodePages()
 
 bool LevelToCodePage(const fs::path& level, unsigned cp, std::string& out)
 {
-#ifdef _WIN32
-    std::string encoded;
-    if (!WideToCodePage(level.wstring(), cp, encoded)) return false;
-    // The way back must give the same name, or the file would be another.
-    std::wstring back;
-    if (!CodePageToWide(encoded, cp, back) || back != level.wstring()) return false;
-    out = encoded;
-    return true;
-#else
-    std::string encoded, back;
-    if (!Iconv(level.native(), IconvName(cp), "UTF-8", encoded)) return false;
-    if (!Iconv(encoded, "UTF-8", IconvName(cp), back) || back != level.native()) return false;
-    out = encoded;
-    return true;
-#endif
-}
-
-bool LevelFromCodePage(const std::string& bytes, unsigned cp, fs::path& out)
-{
-#ifdef _WIN32
-    std::wstring wide;
-    if (!CodePageToWide(bytes, cp, wide)) return false;
-    out = fs::path(wide);
-    return true;
-#else
-    std::string utf8;
-    if (!Iconv(bytes, "UTF-8", IconvName(cp), utf8)) return false;
-    out = fs::path(utf8);
-    return true;
-#endif
+    return LevelToCodePage(level.native(), cp, out);
 }
 
 std::string DisplayName(const std::string& name, unsigned cp)
 {
     fs::path p;
-    if (LevelFromCodePage(name, cp, p)) {
-        std::string s = Utf8Of(p);
-        bool plain = true;
-        for (unsigned char c : s)
-            if (c < 0x20 || c == 0x7F) plain = false;
-        if (plain) return s;
-    }
-    static const char kDigits[] = "0123456789ABCDEF";
+    if (LevelFromCodePage(name, cp, p)) return EscapeControls(Utf8Of(p));
     std::string s;
-    for (unsigned char c : name) {
-        if (c >= 0x20 && c < 0x7F) {
-            s += static_cast<char>(c);
-        } else {
-            s += "\\x";
-            s += kDigits[c >> 4];
-            s += kDigits[c & 15];
-        }
+    for (const char c : name) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        s += u >= 0x20 && u < 0x7F ? std::string(1, c) : "\\x" + HexOf(&u, 1, true);
     }
     return s;
 }
@@ -181,11 +85,3 @@ bool NameToHostPath(const std::string& name, unsigned cp, const fs::path& root, 
 
 std::string PathText(const fs::path& p) { return Utf8Of(p); }
 
-fs::path ArgPath(const std::string& arg)
-{
-#ifdef _WIN32
-    return fs::u8path(arg);
-#else
-    return fs::path(arg);
-#endif
-}

@@ -18,6 +18,7 @@ const char* SupportedCodePages();
 // One level of a host path into the code page, and back. False when a
 // character has no exact counterpart.
 bool LevelToCodePage(const fs::path& level, unsigned cp, std::string& out);
+bool LevelToCodePage(const fs::path::string_type& level, unsigned cp, std::string& out);
 bool LevelFromCodePage(const std::string& bytes, unsigned cp, fs::path& out);
 
 // A record name for people: UTF-8, with \xNN for bytes the code page does

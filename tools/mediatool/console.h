@@ -5,12 +5,19 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-// "mediatool CMD: what: why" on standard error.
+// "mediatool CMD: what: why" on standard error; control characters of
+// `what`, a name, are shown escaped (see Shown).
 void Refuse(const char* command, const std::string& what, const std::string& why);
-// "mediatool CMD: why (see 'mediatool CMD --help')" on standard error.
+
+// A path for a message, its control characters escaped as tar shows them.
+std::string Shown(const std::filesystem::path& p);
+// "mediatool CMD: why (see 'mediatool CMD --help')" on standard error, its
+// control characters (an argument's) escaped.
 void UsageError(const char* command, const std::string& why);
 
 // For "--codepage N": reads N into `cp`. False, after the usage message,
@@ -26,14 +33,19 @@ bool Quiet();
 // the ANSI code page.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
-// Standard output shows UTF-8 (a Windows console is switched to it).
+// Standard output shows UTF-8 (a Windows console is switched to it). Once,
+// in main, before any command runs.
 void PrepareConsole();
+
+// Whether the stream is a terminal.
+bool IsTerminal(std::FILE* f);
 
 // Progress on standard error, only when it is a terminal and the work has
 // gone on for a while.
 class Progress {
 public:
     Progress(const char* verb, std::uint64_t total);
+    void SetTotal(std::uint64_t total) { total_ = total; }
     void Update(std::uint64_t done, std::uint64_t files);
     void Finish();
 

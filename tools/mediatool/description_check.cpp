@@ -1,36 +1,24 @@
 #include "tools/mediatool/description_check.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include "base/ascii_text.h"
 #include "base/codepage.h"
-#include "media/setup_description.h"
+#include "base/file_owner.h"
+#include "media/medium.h"
 #include "media/name_rules.h"
+#include "media/setup_description.h"
 #include "tools/mediatool/code_page.h"
+#include "tools/mediatool/host_file.h"
 
 namespace {
 
-const char kEndOfFileMark = 0x1A;
-
-std::string TrimSpaces(const std::string& s)
-{
-    const std::size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return std::string();
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-bool KeyIs(const std::string& key, const char* want)
-{
-    std::size_t i = 0;
-    for (; i < key.size() && want[i]; ++i) {
-        char c = key[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != want[i]) return false;
-    }
-    return i == key.size() && !want[i];
-}
+using Use = SetupDescriptionLine::Use;
 
 std::string Hex(unsigned char c)
 {
-    static const char kDigits[] = "0123456789ABCDEF";
-    return std::string("0x") + kDigits[c >> 4] + kDigits[c & 15];
+    return "0x" + HexOf(&c, 1, true);
 }
 
 // The first character of `text` the code page does not decode, as a
@@ -53,74 +41,60 @@ bool FindUndecodable(const std::string& text, unsigned cp, const LeadBytes& lb, 
     return false;
 }
 
-} // namespace
-
-std::string DescriptionFinding::Describe(const std::string& file) const
+// What a line the parser passed over, or cut, means for the medium.
+void JudgeLine(const SetupDescriptionLine& l, unsigned cp, const LeadBytes& lb, const std::string& finalName,
+               std::vector<DescriptionFinding>& found)
 {
-    std::string s = file + ":" + std::to_string(line);
-    if (column) s += ":" + std::to_string(column);
-    return s + ": " + text;
+    auto add = [&](std::size_t column, bool error, const std::string& text) {
+        found.push_back({l.number, column, error, text});
+    };
+    if (l.use == Use::kTooLong)
+        return add(0, false, "longer than " + std::to_string(kSetupDescriptionMaxLine) +
+                                 " characters; setup stops reading the file here");
+    if (l.zeroAt != std::string::npos) add(l.zeroAt + 1, false, "a zero byte; setup reads the line only up to it");
+    DescriptionFinding bad{l.number, 0, true, ""};
+    if (FindUndecodable(l.text, cp, lb, bad)) found.push_back(bad);
+    if (l.use == Use::kRefusedName)
+        add(0, false, "Name \"" + DisplayName(l.value, cp) + "\": " + DescribeNameError(l.nameError) +
+                          "; setup passes the line over and names the product \"" + DisplayName(finalName, cp) + "\"");
+    else if (l.use == Use::kNotKeyValue)
+        add(0, false, "\"" + DisplayName(l.key, cp) + "\" is not key=value; setup ignores the line");
+    else if (l.use == Use::kUnknownKey)
+        add(0, false, "unknown key \"" + DisplayName(l.key, cp) + "\"; setup reads only Name and Title");
 }
 
-std::vector<DescriptionFinding> CheckDescription(const std::string& bytes, unsigned cp)
+bool IsNameLine(const SetupDescriptionLine& l)
 {
-    const LeadBytes lb = LeadBytes::ForCodePage(cp);
-    std::vector<DescriptionFinding> found;
-    auto add = [&found](std::size_t line, std::size_t column, bool error, const std::string& text) {
-        found.push_back({line, column, error, false, text});
-    };
-    const std::size_t end = std::min(bytes.find(kEndOfFileMark), bytes.size());
-    std::size_t nameLine = 0;   // the line whose Name setup keeps
-    std::string name;
-    std::size_t lineNo = 0;
-    for (std::size_t at = 0; at < end;) {
-        ++lineNo;
-        std::size_t stop = bytes.find('\n', at);
-        if (stop == std::string::npos || stop > end) stop = end;
-        std::string line = bytes.substr(at, stop - at);
-        if (stop < end && !line.empty() && line.back() == '\r') line.pop_back();
-        at = stop + 1;
-        if (line.size() > kSetupDescriptionMaxLine) {
-            add(lineNo, 0, false, "longer than " + std::to_string(kSetupDescriptionMaxLine) +
-                                      " characters; setup stops reading the file here");
-            break;
-        }
-        const std::size_t zero = line.find('\0');
-        if (zero != std::string::npos) {
-            add(lineNo, zero + 1, false, "a zero byte; setup reads the line only up to it");
-            line.resize(zero);
-        }
-        DescriptionFinding bad{lineNo, 0, true, false, ""};
-        if (FindUndecodable(line, cp, lb, bad)) found.push_back(bad);
+    return l.use == Use::kApplied && l.key.size() == 4 && (l.key[0] | 0x20) == 'n';
+}
 
-        if (line.compare(0, 2, "//") == 0) continue;
-        const std::string entry = TrimSpaces(line);
-        if (entry.empty()) continue;
-        std::size_t eq = std::string::npos;
-        for (std::size_t i = 0; i < entry.size() && eq == std::string::npos; ++i)
-            if (entry[i] == '=' && (i == 0 || entry[i - 1] != '\\')) eq = i;
-        const std::string key = TrimSpaces(entry.substr(0, eq));
-        const std::string value = eq == std::string::npos ? std::string() : TrimSpaces(entry.substr(eq + 1));
-        if (KeyIs(key, "name")) {
-            const NameError e = CheckFileNameComponent(value, lb);
-            if (value.empty() || e == NameError::kNone) {
-                name = value;
-                nameLine = lineNo;
-            } else {
-                add(lineNo, 0, false, "Name \"" + DisplayName(value, cp) + "\": " + DescribeNameError(e) +
-                                          "; setup passes the line over");
-                found.back().refusedName = true;
-            }
-        } else if (!KeyIs(key, "title")) {
-            add(lineNo, 0, false,
-                eq == std::string::npos
-                    ? "\"" + DisplayName(entry, cp) + "\" is not key=value; setup ignores the line"
-                    : "unknown key \"" + DisplayName(key, cp) + "\"; setup reads only Name and Title");
-        }
+} // namespace
+
+std::string DescriptionFinding::Where() const
+{
+    return ":" + std::to_string(line) + (column ? ":" + std::to_string(column) : std::string());
+}
+
+DescriptionCheck CheckDescription(const fs::path& file, unsigned cp)
+{
+    DescriptionCheck c;
+    FileOwner f(OpenFile(file, "rb"));
+    if (!f) return c.problem = std::string("cannot be read: ") + std::strerror(errno), c;
+    const LeadBytes lb = LeadBytes::ForCodePage(cp);
+    std::vector<SetupDescriptionLine> lines;
+    c.name = medium::kDefaultProductName;
+    if (ParseSetupDescription(f.get(), lb, c.name, c.title, nullptr, &lines) == SetupDescriptionEnd::kReadError)
+        return c.problem = std::string("cannot be read: ") + std::strerror(errno), c;
+    c.read = true;
+    std::size_t nameLine = 0;   // the line whose Name setup keeps
+    for (const SetupDescriptionLine& l : lines) {
+        JudgeLine(l, cp, lb, c.name, c.findings);
+        if (IsNameLine(l)) nameLine = l.number;
     }
-    if (nameLine && name.empty())
-        add(nameLine, 0, true, "Name is empty; setup would name the install folder and the shortcuts \"\"");
-    return found;
+    if (nameLine && c.name.empty())
+        c.findings.push_back(
+            {nameLine, 0, true, "Name is empty; setup would name the install folder and the shortcuts \"\""});
+    return c;
 }
 
 bool FindUnwritable(const std::string& utf8, unsigned cp, std::size_t& line, std::size_t& column)

@@ -1,9 +1,11 @@
-// The setup description file judged as setup reads it (media/setup_description.h):
-// what a release engineer must fix before a medium ships.
+// The setup description file judged as setup reads it: the file goes
+// through setup's own parser (media/setup_description.h), whose report of
+// each line is turned into what a release engineer must fix.
 #ifndef KELVRA_MEDIATOOL_DESCRIPTION_CHECK_H
 #define KELVRA_MEDIATOOL_DESCRIPTION_CHECK_H
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,18 +13,24 @@ struct DescriptionFinding {
     std::size_t line = 0;     // 1-based
     std::size_t column = 0;   // 1-based, in characters; 0 for the whole line
     bool error = false;       // a warning otherwise
-    bool refusedName = false; // a Name setup passes over
     std::string text;
 
-    // "FILE:LINE[:COLUMN]: text"
-    std::string Describe(const std::string& file) const;
+    // ":LINE[:COLUMN]", to follow the file's name.
+    std::string Where() const;
 };
 
-// Checks a description file's bytes, written in code page `cp`: an empty
-// Name (setup would name the folder and the shortcuts ""), a Name that
-// cannot be one file name, keys setup does not know, bytes the code page
-// does not decode, and a line longer than setup reads.
-std::vector<DescriptionFinding> CheckDescription(const std::string& bytes, unsigned cp);
+struct DescriptionCheck {
+    bool read = false;   // false: `problem` says why the file could not be read
+    std::string problem;
+    std::string name, title;   // as setup takes them, in the code page
+    std::vector<DescriptionFinding> findings;
+};
+
+// Checks the description file at `file`, written in code page `cp`: an
+// empty Name (setup would name the folder and the shortcuts ""), a Name
+// that cannot be one file name, keys setup does not know, bytes the code
+// page does not decode, zero bytes, and a line longer than setup reads.
+DescriptionCheck CheckDescription(const std::filesystem::path& file, unsigned cp);
 
 // In UTF-8 text, where the first character lies that code page `cp` cannot
 // write. False when every character can be written.

@@ -1,22 +1,9 @@
 #include "tools/mediatool/host_file.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
-std::FILE* OpenFile(const fs::path& p, const char* mode)
-{
-#ifdef _WIN32
-    std::wstring wmode(mode, mode + std::strlen(mode));
-    return _wfopen(p.c_str(), wmode.c_str());
-#else
-    return std::fopen(p.c_str(), mode);
-#endif
-}
+#include <vector>
 
 std::size_t FileSource::Read(unsigned char* dst, std::size_t n)
 {
@@ -52,9 +39,29 @@ bool IsFolder(const fs::path& p, std::string& why)
     return false;
 }
 
-void SetBinaryStdout()
+bool CopyFileContents(const fs::path& from, const fs::path& to, std::string& why)
 {
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    FileOwner in(OpenFile(from, "rb"));
+    if (!in) return why = std::strerror(errno), false;
+    FileOwner out(OpenFile(to, "wb"));
+    if (!out) return why = std::strerror(errno), false;
+    std::vector<char> buffer(kStreamBufferSize);
+    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0;)
+        if (!WriteFully(out.get(), buffer.data(), n, why)) return false;
+    if (std::ferror(in.get())) return why = std::strerror(errno), false;
+    if (!out.Close()) return why = std::strerror(errno), false;
+    std::error_code ec;
+    fs::permissions(to, fs::status(from, ec).permissions(), ec);
+    return true;
+}
+
+bool ReadWholeFile(const fs::path& p, std::string& bytes, std::string& why)
+{
+    FileOwner f(OpenFile(p, "rb"));
+    if (!f) return why = std::strerror(errno), false;
+    bytes.clear();
+    char buf[65536];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f.get())) > 0;) bytes.append(buf, n);
+    if (std::ferror(f.get())) return why = std::strerror(errno), false;
+    return true;
 }

@@ -35,6 +35,18 @@ bool IsFolder(const fs::path& p, std::string& why);
 // Standard output carries bytes as they are (no text translation on Windows).
 void SetBinaryStdout();
 
+// Writes all of `n` bytes to the stream's file, past its buffer, going on
+// after a short write, so that the reason of the one that fails is told
+// ("No space left on device"). False, with `why`.
+bool WriteFully(std::FILE* f, const void* data, std::size_t n, std::string& why);
+
+// Copies a file's bytes and permissions over `to`. False, with the system's
+// reason for the read or write that failed.
+bool CopyFileContents(const fs::path& from, const fs::path& to, std::string& why);
+
+// All of a file's bytes. False, with the system's reason.
+bool ReadWholeFile(const fs::path& p, std::string& bytes, std::string& why);
+
 // The size of a file, or false (with the system's reason in `why`).
 bool FileSize(const fs::path& p, std::uint64_t& size);
 bool FileSize(const fs::path& p, std::uint64_t& size, std::string& why);

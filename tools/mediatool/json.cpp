@@ -1,5 +1,7 @@
 #include "tools/mediatool/json.h"
 
+#include "base/ascii_text.h"
+
 #include <cstdio>
 
 std::string JsonString(const std::string& utf8)
@@ -27,11 +29,5 @@ std::string JsonString(const std::string& utf8)
 
 std::string HexBytes(const std::string& bytes)
 {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string s;
-    for (unsigned char c : bytes) {
-        s += kDigits[c >> 4];
-        s += kDigits[c & 15];
-    }
-    return s;
+    return HexOf(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }

@@ -1,31 +1,42 @@
 #include "tools/mediatool/medium_check.h"
+#include "tools/mediatool/medium_rule.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <set>
 
+#include "base/file_owner.h"
+#include "base/ascii_text.h"
 #include "media/digest.h"
-#include "media/medium.h"
 #include "media/name_rules.h"
 #include "media/package_format.h"
 #include "tools/mediatool/checksums.h"
 #include "tools/mediatool/code_page.h"
-#include "tools/mediatool/commands.h"
-#include "tools/mediatool/console.h"
 #include "tools/mediatool/description_check.h"
 #include "tools/mediatool/host_file.h"
 #include "tools/mediatool/package_file.h"
-#include "tools/mediatool/runtime_check.h"
+#include "tools/mediatool/temp_files.h"
 
 namespace {
 
-const char kCmd[] = "verify";
 const std::uint32_t kPeSignature = 0x00004550;   // "PE\0\0"
 const std::uint32_t kMachineI386 = 0x14C;
 const std::uint32_t kPe32Magic = 0x10B;
 const std::uint32_t kSubsystemGui = 2;
+// The default install folder is one of these, a product's Name and a
+// backslash: 32-bit and 64-bit Windows.
+const char* const kProgramFilesFolders[] = {"C:\\Program Files\\", "C:\\Program Files (x86)\\"};
+// Beside a program, Windows loads or runs files of these kinds.
+const char* const kRunnableSuffixes[] = {".exe", ".dll", ".com", ".bat", ".cmd", ".scr", ".pif", ".msi",
+                                         ".ocx", ".cpl", ".sys", ".manifest", ".local"};
+const char kAutorun[] = "autorun.inf";
+
+bool EndsWith(const std::string& s, const std::string& tail)
+{
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
 
 // Little-endian fields of an image; a read that does not fit breaks the
 // reader for good.
@@ -49,39 +60,14 @@ private:
     bool ok_ = true;
 };
 
-bool ReadFile(const fs::path& p, std::string& bytes, std::string& why)
+// The first bytes of a file; shorter when the file is.
+std::string Head(const fs::path& p, std::size_t n)
 {
     FileOwner f(OpenFile(p, "rb"));
-    if (!f) return why = std::strerror(errno), false;
-    bytes.clear();
-    char buf[65536];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f.get())) > 0;) bytes.append(buf, n);
-    if (std::ferror(f.get())) return why = std::strerror(errno), false;
-    return true;
+    std::string head(n, '\0');
+    head.resize(f ? std::fread(&head[0], 1, n, f.get()) : 0);
+    return head;
 }
-
-class Report {
-public:
-    Report(const fs::path& dir, bool strict) : dir_(dir), strict_(strict) {}
-    void Problem(const std::string& what, const std::string& why) { Problem(what + ": " + why); }
-    void Problem(const std::string& text)
-    {
-        ++problems_;
-        std::printf("%s\n", text.c_str());
-    }
-    void Warning(const std::string& text)
-    {
-        if (strict_) ++problems_;
-        std::printf("%s%s\n", strict_ ? "" : "warning: ", text.c_str());
-    }
-    void Fine(const std::string& what, const std::string& how) { std::printf("%s: %s\n", what.c_str(), how.c_str()); }
-    std::string Path(const std::string& name) const { return PathText(dir_ / fs::u8path(name)); }
-    unsigned problems_ = 0;
-
-private:
-    fs::path dir_;
-    bool strict_;
-};
 
 bool IsFile(const fs::path& p)
 {
@@ -89,109 +75,256 @@ bool IsFile(const fs::path& p)
     return fs::is_regular_file(p, ec);
 }
 
-// The setup program: setup.exe when there, else the one .exe at the top.
-std::string FindSetupProgram(const fs::path& dir, std::string& why)
+using Context = MediumContext;
+
+// --- the checksum file and what it lists ---------------------------------
+
+void CheckChecksums(Context& c)
 {
-    if (IsFile(dir / "setup.exe")) return "setup.exe";
-    std::vector<std::string> found;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = PathText(it->path().filename()), lower = name;
-        for (char& c : lower)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0 && IsFile(it->path()))
-            found.push_back(name);
+    std::string text, why;
+    if (!checksums::ReadFile(c.dir, text, why)) return c.Add(Severity::kProblem, "", why);
+    std::vector<checksums::Entry> entries;
+    if (!checksums::Parse(text, entries, why)) c.Add(Severity::kProblem, checksums::kFileName, why);
+    if (entries.empty()) return c.Add(Severity::kProblem, checksums::kFileName, "lists no file");
+    c.report.facts.listed = true;
+    for (const checksums::Entry& e : entries) {
+        std::string name;
+        if (checksums::NormalName(e.name, name) && c.listed.insert(name).second) c.report.facts.names.push_back(name);
     }
-    if (found.size() == 1) return found.front();
-    why = found.empty() ? "no setup program (no .exe file)"
-                        : std::to_string(found.size()) + " .exe files and no setup.exe: which is the setup program?";
+    for (const std::string& p : checksums::Check(c.dir, entries, !c.options.digestsKnown))
+        c.Add(Severity::kProblem, "", p);
+}
+
+// The setup program is the one program the checksum file lists at the top,
+// never a guess from the names on disk.
+void FindInstaller(Context& c)
+{
+    if (!c.report.facts.listed) return;
+    std::vector<std::string> programs;
+    for (const std::string& name : c.report.facts.names)
+        if (name.find('/') == std::string::npos && EndsWith(AsciiLower(name), ".exe")) programs.push_back(name);
+    if (programs.size() != 1) {
+        std::string list;
+        for (const std::string& p : programs) list += (list.empty() ? "" : ", ") + p;
+        return c.Add(Severity::kProblem, checksums::kFileName,
+                     programs.empty() ? "lists no setup program (no .exe file at the top)"
+                                      : "lists " + std::to_string(programs.size()) + " programs (" + list +
+                                            "): which is the setup program?");
+    }
+    c.report.facts.installer = programs.front();
+    if (programs.front().find('.') != std::string::npos)
+        c.report.facts.description = medium::DescriptionPathFor(programs.front());
+}
+
+// What setup reads must be covered by the checksums.
+void CheckListing(Context& c)
+{
+    if (!c.report.facts.listed) return;
+    auto need = [&c](const std::string& name, const char* role) {
+        if (IsFile(c.Path(name)) && !c.Listed(name))
+            c.Add(Severity::kProblem, name, std::string("not listed in ") + checksums::kFileName + ", though " + role);
+    };
+    need(medium::kPackageName, "setup installs it");
+    for (const medium::SideFile& side : medium::kSideFiles)
+        if (side.required) need(side.name, "setup copies it");
+    if (!c.report.facts.description.empty()) need(c.report.facts.description, "setup reads it");
+}
+
+// Why a file or folder the checksum file does not cover is a problem, or
+// empty when it is only a warning.
+std::string Danger(const fs::path& p, const std::string& name, bool folder)
+{
+    const std::string base = AsciiLower(name.substr(name.rfind('/') + 1));
+    unsigned long pid = 0;
+    if (folder && name.find('/') == std::string::npos && tempfiles::IsStagingFolderName(name, pid))
+        return "the staging folder of an interrupted mediatool run; the next assemble into this folder removes it";
+    if (base == kAutorun) return "Windows reads it when the medium is inserted";
+    for (const char* suffix : kRunnableSuffixes)
+        if (EndsWith(base, suffix)) return "Windows may load or run it beside the setup program";
+    if (!folder && Head(p, 2) == "MZ") return "a Windows program under another name";
     return std::string();
 }
 
-// The program and the medium's signatures; what established the signer.
-std::string CheckProgram(Report& r, const fs::path& dir, const std::string& name, const sigcheck::Expectation& expect)
+// Listed as it is, or under another case on a file system that takes both
+// for one file (a FAT stick mounted on Linux).
+bool Covered(const Context& c, const std::string& name)
 {
-    const std::string what = r.Path(name);
-    std::string image, why;
-    if (!ReadFile(dir / fs::u8path(name), image, why)) return r.Problem(what, "cannot be read: " + why), "";
-    if (!IsWin32GuiProgram(image, why)) return r.Problem(what, why), "";
-    const sigcheck::MediumSignatures s = sigcheck::CheckMedium(dir, name, expect);
-    for (const auto& p : s.problems) r.Problem(r.Path(p.first), p.second);
-    for (const auto& w : s.warnings) r.Warning(r.Path(w.first) + ": " + w.second);
-    r.Fine(what, "a 32-bit Windows GUI program, " + s.program);
-    return s.trust;
+    if (c.Listed(name)) return true;
+    std::error_code ec;
+    for (const std::string& listed : c.listed)
+        if (AsciiLower(listed) == AsciiLower(name) && fs::equivalent(c.Path(listed), c.Path(name), ec)) return true;
+    return false;
 }
 
-void CheckPackage(Report& r, const fs::path& p, unsigned cp)
+void CheckCoverage(Context& c)
 {
-    const std::string what = PathText(p);
+    if (!c.report.facts.listed) return;
+    std::set<std::string> folders;   // every folder a listed name lies in
+    for (const std::string& name : c.listed)
+        for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1))
+            folders.insert(name.substr(0, slash));
+    std::error_code ec;
+    fs::recursive_directory_iterator it(c.dir, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().lexically_relative(c.dir).generic_u8string();
+        std::error_code kind;   // a dangling link is no folder, and no reason to stop
+        const bool folder = it->is_directory(kind) && !it->is_symlink(kind);
+        if (name == checksums::kFileName || name == medium::kChecksumsSignatureName || (!folder && Covered(c, name)))
+            continue;
+        if (folder && folders.count(name)) continue;
+        if (folder) it.disable_recursion_pending();
+        const std::string danger = Danger(it->path(), name, folder);
+        const std::string what = std::string(folder ? "a folder " : "") + "not listed in " + checksums::kFileName;
+        if (danger.empty()) c.Add(Severity::kWarning, name, what);
+        else c.Add(Severity::kProblem, name, what + "; " + danger);
+    }
+    if (ec) c.Add(Severity::kProblem, "", "cannot be read: " + ec.message());
+}
+
+// --- the files setup reads -------------------------------------------------
+
+// What the setup program is; its signatures are CheckSignatures' (another
+// file), which says so once they are known.
+void CheckInstaller(Context& c)
+{
+    const std::string& name = c.report.facts.installer;
+    if (name.empty() || !IsFile(c.Path(name))) return;
+    std::string image, why;
+    if (!ReadWholeFile(c.Path(name), image, why)) return c.Add(Severity::kProblem, name, "cannot be read: " + why);
+    if (!IsWin32GuiProgram(image, why)) return c.Add(Severity::kProblem, name, why);
+    c.report.facts.program = true;
+}
+
+void CheckDescriptionRule(Context& c)
+{
+    const std::string& name = c.report.facts.description;
+    if (name.empty()) return;
+    if (!IsFile(c.Path(name)))
+        return c.Add(Severity::kFine, name, std::string("absent; the product is named ") + medium::kDefaultProductName);
+    const DescriptionCheck d = CheckDescription(c.Path(name), c.options.cp);
+    if (!d.read) return c.Add(Severity::kProblem, name, d.problem);
+    c.report.facts.productName = d.name;
+    c.report.facts.title = d.title;
+    for (const DescriptionFinding& f : d.findings)
+        c.Add(f.error ? Severity::kProblem : Severity::kWarning, name, f.Where(), f.text);
+    if (d.findings.empty())
+        c.Add(Severity::kFine, name, "decodes in code page " + std::to_string(c.options.cp) + ", Name usable");
+}
+
+// The target paths under the default install folders, for one name.
+void CheckTargetPath(Context& c, const std::string& name)
+{
+    MediumFacts& facts = c.report.facts;
+    for (const char* base : kProgramFilesFolders) {
+        const std::size_t chars = CharCount(base, c.lb) + CharCount(facts.productName, c.lb) + 1 + CharCount(name, c.lb);
+        if (chars > facts.longestPath) facts.longestPath = chars, facts.longestName = name;
+        if (chars > kMaxPathChars)
+            c.Add(Severity::kWarning, "", DisplayName(name, c.options.cp),
+                  "under " + std::string(base) + DisplayName(facts.productName, c.options.cp) + "\\ the path takes " +
+                      std::to_string(chars) + " characters; Windows allows 259, so setup stops "
+                      "with 'cannot create file' unless a shorter install folder is chosen");
+    }
+}
+
+// One record of the package: its name as setup takes it, and what it meets
+// in the install folder.
+void CheckRecord(Context& c, const PackageRecord& rec, CaseCollisions& collisions)
+{
+    const unsigned cp = c.options.cp;
+    const NameError e = CheckName(rec.name, c.lb);
+    if (e != NameError::kNone)
+        c.Add(Severity::kProblem, medium::kPackageName, "record at offset " + std::to_string(rec.offset) + " (" +
+                                                             DisplayName(rec.name, cp) + "): " + DescribeNameError(e));
+    std::string earlier;
+    if (!collisions.Add(rec.name, earlier))
+        c.Add(Severity::kProblem, medium::kPackageName,
+              DisplayName(earlier, cp) + " and " + DisplayName(rec.name, cp) +
+                  " are equal but for case; Windows keeps one file");
+    for (const medium::SideFile& side : medium::kSideFiles)
+        if (AsciiLower(rec.name) == AsciiLower(side.name))
+            c.Add(Severity::kWarning, "", "payload " + DisplayName(rec.name, cp),
+                  std::string("setup copies the medium's ") + side.name + " over it at install time");
+    CheckTargetPath(c, rec.name);
+}
+
+void CheckPackage(Context& c)
+{
+    const std::string name = medium::kPackageName;
+    const fs::path p = c.Path(name);
     std::uint64_t size = 0;
-    if (!IsFile(p) || !FileSize(p, size)) return r.Problem(what, "missing");
-    if (size == 0) return r.Problem(what, "empty: setup would install nothing");
-    if (!PackageSizeFits(size)) return r.Problem(what, "2^31 bytes or larger; setup cannot read it");
+    if (!IsFile(p) || !FileSize(p, size)) return c.Add(Severity::kProblem, name, "missing");
+    if (size == 0) return c.Add(Severity::kProblem, name, "empty: setup would install nothing");
+    if (!PackageSizeFits(size)) return c.Add(Severity::kProblem, name, "2^31 bytes or larger; setup cannot read it");
     FileOwner f(OpenFile(p, "rb"));
-    if (!f) return r.Problem(what, std::string("cannot be opened: ") + std::strerror(errno));
+    if (!f) return c.Add(Severity::kProblem, name, std::string("cannot be opened: ") + std::strerror(errno));
     std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
     FileSource source(f.get());
-    const LeadBytes lb = LeadBytes::ForCodePage(cp);
-    CaseCollisions collisions(lb);
+    CaseCollisions collisions(c.lb);
     PackageWalker walker(source, static_cast<std::uint32_t>(size));
-    std::uint64_t records = 0;
+    bool program = false;
     while (walker.NextRecord()) {
-        ++records;
-        const PackageRecord& rec = walker.Record();
-        const NameError e = CheckName(rec.name, lb);
-        if (e != NameError::kNone)
-            r.Problem(what, "record at offset " + std::to_string(rec.offset) + " (" + DisplayName(rec.name, cp) +
-                                "): " + DescribeNameError(e));
-        std::string earlier;
-        if (!collisions.Add(rec.name, earlier))
-            r.Problem(what, DisplayName(earlier, cp) + " and " + DisplayName(rec.name, cp) +
-                                " are equal but for case; Windows keeps one file");
+        ++c.report.facts.records;
+        CheckRecord(c, walker.Record(), collisions);
+        program = program || AsciiLower(walker.Record().name) == AsciiLower(medium::kProgramName);
     }
-    if (walker.Error() != PackageError::kNone) return r.Problem(what, DescribeBreak(walker, cp));
-    r.Fine(what, std::to_string(records) + " records, whole");
+    if (walker.Error() != PackageError::kNone) return c.Add(Severity::kProblem, name, DescribeBreak(walker, c.options.cp));
+    if (!program)
+        return c.Add(Severity::kProblem, name,
+                     std::string("no ") + medium::kProgramName +
+                         " at the top level; the shortcuts that setup creates start <install folder>\\" +
+                         medium::kProgramName);
+    c.Add(Severity::kFine, name, std::to_string(c.report.facts.records) + " records, whole");
 }
 
-void CheckDescriptionFile(Report& r, const fs::path& dir, const std::string& setupName, unsigned cp)
+void CheckSideFiles(Context& c)
 {
-    if (setupName.find('.') == std::string::npos) return;
-    const std::string name = medium::DescriptionPathFor(setupName);
-    const fs::path p = dir / fs::u8path(name);
-    if (!IsFile(p)) return r.Fine(r.Path(name), std::string("absent; the product is named ") + medium::kDefaultProductName);
-    std::string bytes, why;
-    if (!ReadFile(p, bytes, why)) return r.Problem(r.Path(name), "cannot be read: " + why);
-    bool any = false;
-    for (const DescriptionFinding& f : CheckDescription(bytes, cp)) {
-        any = true;
-        if (f.error) r.Problem(f.Describe(r.Path(name)));
-        else r.Warning(f.Describe(r.Path(name)));
+    for (const medium::SideFile& side : medium::kSideFiles) {
+        if (!IsFile(c.Path(side.name))) {
+            if (side.required) c.Add(Severity::kProblem, side.name, "missing; setup stops when it cannot copy it");
+            continue;
+        }
+        CheckTargetPath(c, side.name);
     }
-    if (!any) r.Fine(r.Path(name), "decodes in code page " + std::to_string(cp) + ", Name usable");
 }
 
-void CheckSplash(Report& r, const fs::path& dir)
+void CheckPictures(Context& c)
 {
-    const fs::path p = dir / medium::kSplashName;
-    if (!IsFile(p)) return;
-    FileOwner f(OpenFile(p, "rb"));
-    if (!f) return r.Problem(PathText(p), std::string("cannot be opened: ") + std::strerror(errno));
-    const DigestVerdict v = VerifyStreamDigest(f.get());
-    if (v != DigestVerdict::kAccepted)
-        return r.Problem(PathText(p), std::string("setup will not show it: ") + DigestVerdictText(v));
-    r.Fine(PathText(p), "stamped");
+    const std::string splash = medium::kSplashName;
+    if (IsFile(c.Path(splash))) {
+        if (Head(c.Path(splash), 2) != "BM")
+            c.Add(Severity::kWarning, splash, "not a BMP picture (no BM header); setup may not be able to show it");
+        FileOwner f(OpenFile(c.Path(splash), "rb"));
+        const DigestVerdict v = f ? VerifyStreamDigest(f.get()) : DigestVerdict::kCannotOpen;
+        if (v != DigestVerdict::kAccepted)
+            c.Add(Severity::kProblem, splash, std::string("setup will not show it: ") + DigestVerdictText(v));
+        else
+            c.Add(Severity::kFine, splash, "stamped");
+    }
+    if (IsFile(c.Path(medium::kIconName)) && Head(c.Path(medium::kIconName), 4) != std::string("\0\0\1\0", 4))
+        c.Add(Severity::kWarning, medium::kIconName, "not an icon file (no icon header)");
 }
+
+// The rules in the order they run; each may use what earlier ones learnt.
+// A rule of another file (medium_rule.h) takes its place in this list.
+const MediumRule kRules[] = {
+    CheckChecksums,        // what the checksum file lists, and that it holds
+    FindInstaller,         // the one program it lists
+    CheckListing,          // what setup reads is listed
+    CheckCoverage,         // nothing else lies on the medium
+    CheckInstaller,        // the setup program itself
+    CheckSignatures,       // the installer's and the checksum file's signatures
+    CheckDescriptionRule,  // through setup's own parser; names the product
+    CheckPackage,          // every record, under the product's folder
+    CheckSideFiles,        // the files setup copies
+    CheckRuntimeFiles,     // what the runtime files are: the runtime, or a placeholder
+    CheckPictures,
+};
 
 } // namespace
 
 bool CaseCollisions::Add(const std::string& name, std::string& earlier)
 {
-    std::string folded = name;
-    for (std::size_t i = 0; i < folded.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(folded[i]);
-        if (lb_.IsLead(c)) ++i;   // its trail byte is no letter
-        else if (c >= 'A' && c <= 'Z') folded[i] = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string folded = AsciiLower(name, lb_);
     const auto ins = seen_.emplace(folded, name);
     if (ins.second || ins.first->second == name) return true;
     earlier = ins.first->second;
@@ -220,31 +353,23 @@ bool IsWin32GuiProgram(const std::string& image, std::string& why)
     return true;
 }
 
-int VerifyMedium(const fs::path& dir, unsigned cp, bool strict, const sigcheck::Expectation& expect)
+std::size_t MediumReport::Count(Severity s) const
 {
-    Report r(dir, strict);
-    for (const std::string& p : checksums::CheckMedium(dir)) r.Problem(PathText(dir), p);
+    return static_cast<std::size_t>(
+        std::count_if(findings.begin(), findings.end(), [s](const Finding& f) { return f.severity == s; }));
+}
 
-    std::string why;
-    const std::string setupName = FindSetupProgram(dir, why);
-    if (setupName.empty()) r.Problem(PathText(dir), why);
-    std::string trust;
-    if (!setupName.empty()) trust = CheckProgram(r, dir, setupName, expect);
+MediumReport CheckMedium(const fs::path& dir, const MediumCheckOptions& options)
+{
+    Context c{dir, options, LeadBytes::ForCodePage(options.cp), {}, {}};
+    for (MediumRule rule : kRules) rule(c);
+    return std::move(c.report);
+}
 
-    CheckPackage(r, dir / medium::kPackageName, cp);
-    for (const medium::SideFile& side : medium::kSideFiles)
-        if (side.required && !IsFile(dir / side.name))
-            r.Problem(PathText(dir / side.name), "missing; setup stops when it cannot copy it");
-    for (const runtime::Finding& f : runtime::CheckFiles(runtime::MediumFiles(dir))) r.Problem(r.Path(f.name), f.why);
-    if (!setupName.empty()) CheckDescriptionFile(r, dir, setupName, cp);
-    CheckSplash(r, dir);
-
-    if (r.problems_) {
-        Refuse(kCmd, PathText(dir), std::to_string(r.problems_) + (r.problems_ == 1 ? " problem" : " problems") +
-                                        " found; not ready for release");
-        return kExitRefused;
-    }
-    std::printf("%s: a medium ready for release (code page %u%s%s)\n", PathText(dir).c_str(), cp,
-                trust.empty() ? "" : "; ", trust.c_str());
-    return kExitOk;
+std::string FindingText(const Finding& f, const fs::path& dir)
+{
+    const std::string what = !f.file.empty() ? PathText(dir / fs::u8path(f.file)) + f.where
+                             : !f.where.empty() ? f.where
+                                                : PathText(dir);
+    return what + ": " + f.why;
 }

@@ -32,7 +32,24 @@ fs::path ParentOf(const fs::path& dir)
     return abs.parent_path();
 }
 
+// A staging folder of a run of this tool that no longer runs.
+bool IsLeftover(const fs::directory_entry& e)
+{
+    std::error_code ec;
+    unsigned long pid = 0;
+    return e.is_directory(ec) && !e.is_symlink(ec) && tempfiles::IsStagingFolderName(NameOf(e.path()), pid) &&
+           !tempfiles::ProcessRunning(pid);
+}
+
 } // namespace
+
+bool HoldsOnlyLeftovers(const fs::path& out)
+{
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(out, ec))
+        if (!IsLeftover(e)) return false;
+    return !ec;
+}
 
 std::vector<std::string> MediumFileNames(const std::string& setupName, const std::string& descriptionName)
 {
@@ -83,6 +100,7 @@ bool MediumWriter::Begin(MediumRefusal& refusal)
             return false;
         }
     }
+    if (!RemoveLeftovers(refusal)) return false;
     std::string why;
     if (!tempfiles::CreateFolderIn(out_, stage_, why)) {
         refusal = {PathText(out_), "cannot hold a staging folder: " + why};
@@ -102,12 +120,29 @@ fs::path MediumWriter::Staged(const std::string& name)
     return p;
 }
 
-bool MediumWriter::Commit(MediumRefusal& refusal)
+bool MediumWriter::RemoveLeftovers(MediumRefusal& refusal)
+{
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(out_, ec)) {
+        if (!IsLeftover(e)) continue;
+        const std::string name = NameOf(e.path());
+        fs::remove_all(e.path(), ec);
+        if (ec) {
+            refusal = {PathText(e.path()), "left by an interrupted run, cannot be removed: " + ec.message()};
+            return false;
+        }
+        leftovers_.push_back(name);
+    }
+    if (ec) refusal = {PathText(out_), "cannot be read: " + ec.message()};
+    return !ec;
+}
+
+bool MediumWriter::Seal(MediumRefusal& refusal)
 {
     // The checksums of everything this run wrote.
     std::vector<checksums::Entry> entries;
     for (const std::string& name : staged_) {
-        if (name == checksums::kFileName) continue;
+        if (name == checksums::kFileName || name == medium::kChecksumsSignatureName) continue;
         checksums::Entry e;
         e.name = name;
         for (const auto& k : known_)
@@ -148,29 +183,48 @@ bool MediumWriter::Commit(MediumRefusal& refusal)
             return false;
         }
     }
+    return true;
+}
 
-    tempfiles::HoldInterrupts hold;
+// The previous medium's files that this one does not replace: exactly what
+// its checksum file lists (and the signature of that file).
+bool MediumWriter::FindPrevious(std::vector<fs::path>& stale, MediumRefusal& refusal)
+{
+    std::string text, why;
+    std::vector<checksums::Entry> listed;
+    if (checksums::ReadFile(out_, text, why)) checksums::Parse(text, listed, why);
+    std::vector<std::string> previous = {checksums::kFileName, medium::kChecksumsSignatureName};
+    for (const checksums::Entry& e : listed) {
+        std::string name;
+        if (checksums::NormalName(e.name, name)) previous.push_back(name);
+    }
     std::error_code ec;
-    std::vector<fs::path> stale;
+    for (const std::string& name : previous) {
+        const fs::path p = out_ / fs::u8path(name);
+        if (std::find(staged_.begin(), staged_.end(), name) != staged_.end() ||
+            std::find(removed_.begin(), removed_.end(), name) != removed_.end() ||
+            !fs::is_regular_file(fs::symlink_status(p, ec)))
+            continue;
+        if (name != checksums::kFileName) removed_.push_back(name);
+        stale.push_back(p);
+    }
     for (const auto& e : fs::directory_iterator(out_, ec)) {
         const std::string name = NameOf(e.path());
-        if (e.path() == stage_ || std::find(staged_.begin(), staged_.end(), name) != staged_.end()) continue;
-        if (IsMediumName(name) && !e.is_directory(ec)) {
-            stale.push_back(e.path());
-            removed_.push_back(name);
-        } else {
-            kept_.push_back(name + (e.is_directory(ec) ? "/" : ""));
-        }
+        if (e.path() == stage_ || std::find(staged_.begin(), staged_.end(), name) != staged_.end() ||
+            std::find(removed_.begin(), removed_.end(), name) != removed_.end())
+            continue;
+        kept_.push_back(name + (e.is_directory(ec) ? "/" : ""));
     }
-    if (ec) {
-        refusal = {PathText(out_), "cannot be read: " + ec.message()};
-        return false;
-    }
+    if (ec) refusal = {PathText(out_), "cannot be read: " + ec.message()};
     std::sort(kept_.begin(), kept_.end());
     std::sort(removed_.begin(), removed_.end());
+    return !ec;
+}
 
-    // One by one; the checksum file last, so that a medium caught halfway
-    // fails its check.
+// One by one; the checksum file last, so that a medium caught halfway
+// fails its check.
+bool MediumWriter::MoveIntoPlace(const std::vector<fs::path>& stale, MediumRefusal& refusal)
+{
     auto move = [&](const std::string& name) {
         std::string why;
         if (tempfiles::MoveOver(Staged(name), out_ / fs::u8path(name), why)) return true;
@@ -180,6 +234,7 @@ bool MediumWriter::Commit(MediumRefusal& refusal)
     };
     for (const std::string& name : staged_)
         if (name != checksums::kFileName && !move(name)) return false;
+    std::error_code ec;
     for (const fs::path& p : stale) {
         fs::remove(p, ec);
         if (ec) {
@@ -187,7 +242,15 @@ bool MediumWriter::Commit(MediumRefusal& refusal)
             return false;
         }
     }
-    if (!move(checksums::kFileName)) return false;
+    return move(checksums::kFileName);
+}
+
+bool MediumWriter::Commit(MediumRefusal& refusal)
+{
+    tempfiles::HoldInterrupts hold;
+    std::vector<fs::path> stale;
+    if (!FindPrevious(stale, refusal) || !MoveIntoPlace(stale, refusal)) return false;
+    std::error_code ec;
     fs::remove(stage_, ec);
     tempfiles::Forget(stage_);
     tempfiles::Forget(out_);

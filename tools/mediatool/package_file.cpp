@@ -1,30 +1,22 @@
 #include "tools/mediatool/package_file.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "tools/mediatool/code_page.h"
-#include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"
 
-bool CheckPackageFile(const char* command, const fs::path& p, std::uint64_t& size)
+bool OpenPackage(const fs::path& p, PackageFile& package, std::string& why)
 {
     std::error_code ec;
-    if (!fs::exists(p, ec)) {
-        Refuse(command, PathText(p), ec ? "cannot be reached: " + ec.message() : std::string("no such file"));
-        return false;
-    }
-    if (!fs::is_regular_file(p, ec)) {
-        Refuse(command, PathText(p), "not a regular file");
-        return false;
-    }
-    std::string why;
-    if (!FileSize(p, size, why)) {
-        Refuse(command, PathText(p), why);
-        return false;
-    }
-    if (!PackageSizeFits(size)) {
-        Refuse(command, PathText(p),
-               "the file is 2^31 bytes or larger; setup cannot read a package of that size");
-        return false;
-    }
+    if (!fs::exists(p, ec)) return why = ec ? "cannot be reached: " + ec.message() : "no such file", false;
+    if (!fs::is_regular_file(p, ec)) return why = "not a regular file", false;
+    if (!FileSize(p, package.size, why)) return false;
+    if (!PackageSizeFits(package.size))
+        return why = "the file is 2^31 bytes or larger; setup cannot read a package of that size", false;
+    package.file = FileOwner(OpenFile(p, "rb"));
+    if (!package.file) return why = std::string("cannot be opened: ") + std::strerror(errno), false;
+    std::setvbuf(package.file.get(), nullptr, _IOFBF, kStreamBufferSize);
     return true;
 }
 

@@ -6,13 +6,20 @@
 #include <filesystem>
 #include <string>
 
+#include "base/file_owner.h"
 #include "media/package_format.h"
 
 namespace fs = std::filesystem;
 
-// Refuses files that cannot be a package; prints the message itself.
-// `command` names the subcommand for the message.
-bool CheckPackageFile(const char* command, const fs::path& p, std::uint64_t& size);
+// A package file open for reading through a large buffer, and its size.
+struct PackageFile {
+    FileOwner file;
+    std::uint64_t size = 0;
+};
+
+// Opens a file that can be a package. False, with the reason, for one that
+// is missing, is no regular file, cannot be opened or is too large for setup.
+bool OpenPackage(const fs::path& p, PackageFile& package, std::string& why);
 
 // "broken at offset N: why (record NAME)" for a walker stopped by an error.
 std::string DescribeBreak(const PackageWalker& walker, unsigned cp);

@@ -41,17 +41,6 @@ bool Attribute(const std::string& text, std::size_t at, const std::string& name,
     return false;
 }
 
-bool ReadAll(const fs::path& p, std::string& bytes, std::string& why)
-{
-    FileOwner f(OpenFile(p, "rb"));
-    if (!f) return why = std::strerror(errno), false;
-    bytes.clear();
-    char buf[65536];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f.get())) > 0;) bytes.append(buf, n);
-    if (std::ferror(f.get())) return why = std::strerror(errno), false;
-    return true;
-}
-
 } // namespace
 
 std::string PlaceholderText(const char* name)
@@ -107,7 +96,7 @@ std::vector<Finding> CheckFiles(const std::vector<File>& files)
     std::vector<Finding> findings;
     for (const File& f : files) {
         std::string bytes, why;
-        if (!ReadAll(f.path, bytes, why)) {
+        if (!ReadWholeFile(f.path, bytes, why)) {
             findings.push_back({f.name, "cannot be read: " + why});
             continue;
         }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "base/ascii_text.h"
 #include "media/medium.h"
 
 namespace sigcheck {
@@ -57,7 +58,7 @@ std::string NormalFingerprint(const std::string& text)
     std::string hex;
     for (char c : text) {
         if (c == ':') continue;
-        if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+        c = AsciiLower(c);
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return std::string();
         hex += c;
     }

@@ -46,9 +46,10 @@ std::vector<std::string> CheckChecksumSignature(const fs::path& sums, const fs::
                                                 const Certificate& signer, const Expectation& expect);
 
 // Whether the PKCS#12 of `o` holds a certificate Windows accepts for
-// signing programs: current, for code signing, not a CA. Empty when so;
-// each reason (about the certificate file) otherwise.
-std::vector<std::string> CheckSigningCertificate(const signing::Options& o);
+// signing programs: current, for code signing, not a CA. Empty when so,
+// with the certificate in `signer`; each reason (about the certificate
+// file) otherwise.
+std::vector<std::string> CheckSigningCertificate(const signing::Options& o, Certificate& signer);
 
 // Writes a detached CMS signature of `sums` to `signature` with the
 // certificate of `o`. The key passes through a private temporary folder that

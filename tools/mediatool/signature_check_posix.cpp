@@ -98,16 +98,6 @@ std::string SubjectOf(const std::string& pem)
     return line.rfind("subject=", 0) == 0 ? line.substr(8) : line;
 }
 
-bool ReadText(const std::string& path, std::string& text)
-{
-    FileOwner f(OpenFile(path, "rb"));
-    if (!f) return false;
-    text.clear();
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f.get())) > 0;) text.append(buf, n);
-    return !std::ferror(f.get());
-}
-
 bool WriteText(const std::string& path, const std::string& text)
 {
     FileOwner f(OpenFile(path, "wb"));
@@ -199,8 +189,8 @@ ProgramVerdict CheckProgram(const fs::path& program, const Expectation& expect)
     if (reports.empty() || reports[0].index != 0)
         return v.problems.push_back("osslsigncode cannot check the signature: " + FirstLine(run.err + why)), v;
     Judge(reports[0], run.err, expect.trustFile, v);
-    std::string bundle;
-    ReadText(carried, bundle);
+    std::string bundle, unread;   // no bundle: no signer found, said below
+    ReadWholeFile(carried, bundle, unread);
     FindSigner(SplitPem(bundle), reports[0], v);
     v.valid = v.problems.empty();
     v.chained = trusted && v.valid;
@@ -235,14 +225,14 @@ std::vector<std::string> CheckChecksumSignature(const fs::path& sums, const fs::
     }
     std::string pem;
     CertificateFacts facts;
-    if (!ReadText(signerPem, pem) || !FactsOf(pem, facts, why)) return {"its signer cannot be read: " + why};
+    if (!ReadWholeFile(signerPem, pem, why) || !FactsOf(pem, facts, why)) return {"its signer cannot be read: " + why};
     if (facts.fingerprint != signer.fingerprint)
         return {"signed by " + SubjectOf(pem) + " (SHA-256 " + facts.fingerprint +
                 "), not by the setup program's signer"};
     return {};
 }
 
-std::vector<std::string> CheckSigningCertificate(const signing::Options& o)
+std::vector<std::string> CheckSigningCertificate(const signing::Options& o, Certificate& signer)
 {
     std::string pem, why;
     if (!CertificatesOf(o, pem, why)) return {why};
@@ -251,6 +241,7 @@ std::vector<std::string> CheckSigningCertificate(const signing::Options& o)
     CertificateFacts facts;
     if (!FactsOf(certs[0], facts, why)) return {"the certificate cannot be read: " + why};
     std::vector<std::string> problems = UsageProblems(facts);
+    signer = {SubjectOf(certs[0]), facts.fingerprint};
     PrivateFolder tmp;
     if (!tmp.Create(why)) return {why};
     const std::string leaf = tmp.File("leaf.pem");

@@ -165,7 +165,7 @@ std::vector<std::string> CheckChecksumSignature(const fs::path& sums, const fs::
     return {};
 }
 
-std::vector<std::string> CheckSigningCertificate(const signing::Options&)
+std::vector<std::string> CheckSigningCertificate(const signing::Options&, Certificate&)
 {
     std::string advice;
     signing::CanSign(advice);

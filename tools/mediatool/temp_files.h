@@ -26,6 +26,12 @@ std::FILE* CreateBeside(const fs::path& target, fs::path& temporary, std::string
 // when taken). Removed, once empty, when the run is interrupted.
 bool CreateFolderIn(const fs::path& dir, fs::path& folder, std::string& why);
 
+// Whether `name` is one CreateFolderIn gives, and the process it names.
+bool IsStagingFolderName(const std::string& name, unsigned long& pid);
+
+// Whether a process of that number still runs (then its staging is its own).
+bool ProcessRunning(unsigned long pid);
+
 // `p` (a file that may not exist yet, or a folder, removed only when
 // empty) goes when the run is interrupted; Forget ends that. Files go
 // first, then folders, the last registered first.

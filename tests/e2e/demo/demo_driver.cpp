@@ -2,11 +2,14 @@
 // saves what each screen shows; then reports what the installation left.
 //
 //   demo_driver SETUP.EXE OUTDIR
+//   demo_driver --screens SETUP.EXE OUTDIR
 //   demo_driver --report
 //   demo_driver --reset
 //
 // Screens saved as OUTDIR\<screen>.bmp: splash, main, done, driver, app.
 // Exit status 0 when every screen appeared and setup ended with code 1.
+// --screens stops at the completion dialog (splash, main, done): the
+// programs of a medium not our own are never started.
 // --report only reports the installation recorded in the registry (after
 // someone clicked through the wizard); --reset removes that installation
 // (its folder and record) so that a report shows only the next one.
@@ -145,6 +148,18 @@ void Report(const std::string& folder, const std::string& name, const DWORD* exi
     if (exitCode) std::printf("setup.exe exit code: %lu\n", static_cast<unsigned long>(*exitCode));
 }
 
+// Leaves the completion dialog with Exit and reports what was installed.
+int ExitAndReport(Process& setup, HWND done, const std::string& installFolder)
+{
+    std::printf("pressing Exit\n");
+    PostCommand(done, IDC_EXIT);
+    const DWORD code = setup.WaitExit(kExitTimeoutMs);
+    if (code != 1) Problem("setup.exe did not end with exit code 1");
+    Report(installFolder, RecordValue("Name"), &code);
+    if (g_problems) std::fprintf(stderr, "demo: %d problem(s), see above\n", g_problems);
+    return g_problems ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -164,12 +179,14 @@ int main(int argc, char** argv)
         DeleteRegTree(HKEY_CURRENT_USER, kRecordKey);
         return 0;
     }
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: demo_driver SETUP.EXE OUTDIR | demo_driver --report | demo_driver --reset\n");
+    const bool screensOnly = argc == 4 && std::string(argv[1]) == "--screens";
+    if (argc != 3 && !screensOnly) {
+        std::fprintf(stderr, "usage: demo_driver [--screens] SETUP.EXE OUTDIR | demo_driver --report | "
+                             "demo_driver --reset\n");
         return 2;
     }
-    const std::string setupExe = argv[1];
-    const std::string out = std::string(argv[2]) + "\\";
+    const std::string setupExe = argv[argc - 2];
+    const std::string out = std::string(argv[argc - 1]) + "\\";
     std::printf("interface: %s, ANSI code page %u\n", ChineseInterface() ? "Simplified Chinese" : "English",
                 ::GetACP());
 
@@ -229,6 +246,7 @@ int main(int argc, char** argv)
     Pause(kPaintMs);
     std::printf("completion dialog: \"%s\"\n", Utf8(WindowText(done)).c_str());
     Shot(done, out, "done");
+    if (screensOnly) return ExitAndReport(setup, done, installFolder);
 
     std::printf("pressing the driver installer button\n");
     PostCommand(done, IDC_DRIVER_INSTALL);

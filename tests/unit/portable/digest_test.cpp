@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include "tests/common/bytes.h"
 #include "tests/common/files.h"
+#include "tests/common/temp_dir.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ Bytes StampedFile(const Bytes& body, const char* stampHex)
 
 std::string TempPath(const std::string& name)
 {
-    return ::testing::TempDir() + "kelvra_digest_" + name;
+    return testtemp::Path(name);
 }
 
 std::string WriteFile(const std::string& name, const Bytes& data)

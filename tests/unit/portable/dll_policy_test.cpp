@@ -2,8 +2,10 @@
 // the system folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "base/dll_policy.h"
 
@@ -37,11 +39,26 @@ TEST(DllPolicy, PreloadListIsTheNonKnownDllsWindowsPullsIn)
     const std::set<std::string> expected = {
         "uxtheme.dll", "userenv.dll", "setupapi.dll", "apphelp.dll", "propsys.dll", "dwmapi.dll",
         "cryptbase.dll", "oleacc.dll", "clbcatq.dll", "ntmarta.dll", "version.dll",
+        // From the load trace of a whole installation under Wine.
+        "oleaut32.dll", "msimg32.dll", "windowscodecs.dll",
     };
     std::set<std::string> actual;
     for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i) actual.insert(kPreloadedSystemDlls[i]);
     EXPECT_EQ(actual, expected);
     EXPECT_EQ(kPreloadedSystemDllCount, expected.size()) << "a name is listed twice";
+}
+
+// A known DLL of the running system is never preloaded; the KnownDLLs key
+// holds file names in any case and a folder (DllDirectory).
+TEST(DllPolicy, KnownDllsAreNotPreloaded)
+{
+    const std::vector<std::string> none = DllsToPreload({});
+    EXPECT_EQ(none.size(), kPreloadedSystemDllCount);
+    const std::vector<std::string> xp =
+        DllsToPreload({"%SystemRoot%\\system32", "OLEAUT32.DLL", "version.dll", "ole32.dll", "versio.dll"});
+    EXPECT_EQ(xp.size(), kPreloadedSystemDllCount - 2);
+    for (const std::string& name : xp) EXPECT_TRUE(name != "oleaut32.dll" && name != "version.dll") << name;
+    EXPECT_NE(std::find(xp.begin(), xp.end(), "windowscodecs.dll"), xp.end());
 }
 
 TEST(DllPolicy, OnlyBareNamesAreJoinedToTheSystemFolder)

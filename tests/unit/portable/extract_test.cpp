@@ -14,7 +14,7 @@ namespace {
 using testbytes::Record;
 using testbytes::U32;
 
-class MemoryTarget : public ExtractTarget {
+class MemoryTarget : public ExtractTarget, public ExtractProgress {
 public:
     void SetProgress(int position) override { progress.push_back(position); }
     void CreateFolders(const std::string& path) override { folderCalls.push_back(path); }
@@ -55,7 +55,7 @@ ExtractResult Unpack(const std::string& package, MemoryTarget& target,
                   const LeadBytes& lb = LeadBytes::ForCodePage(936))
 {
     MemorySource src(reinterpret_cast<const unsigned char*>(package.data()), package.size());
-    return RunExtraction(src, static_cast<std::int32_t>(package.size()), kFolder, lb, target);
+    return RunExtraction(src, static_cast<std::int32_t>(package.size()), kFolder, lb, target, &target);
 }
 
 TEST(Extraction, EmptyPackageDoesNothing)
@@ -63,7 +63,7 @@ TEST(Extraction, EmptyPackageDoesNothing)
     for (std::int32_t size : {0, -1, INT32_MIN}) {
         MemoryTarget t;
         MemorySource src(nullptr, 0);
-        const ExtractResult r = RunExtraction(src, size, kFolder, LeadBytes(), t);
+        const ExtractResult r = RunExtraction(src, size, kFolder, LeadBytes(), t, &t);
         EXPECT_TRUE(r.ok);
         EXPECT_TRUE(t.progress.empty());
         EXPECT_TRUE(t.files.empty());
@@ -181,7 +181,7 @@ TEST(Extraction, SizeLargerThanTheSourceFails)
     const std::string pkg = Record("a", "12345");
     MemoryTarget t;
     MemorySource src(reinterpret_cast<const unsigned char*>(pkg.data()), pkg.size() - 2);
-    const ExtractResult r = RunExtraction(src, static_cast<std::int32_t>(pkg.size()), kFolder, LeadBytes(), t);
+    const ExtractResult r = RunExtraction(src, static_cast<std::int32_t>(pkg.size()), kFolder, LeadBytes(), t, &t);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.packageError, PackageError::kShortData);
     EXPECT_EQ(r.failedPath, kFolder + "a");

@@ -1,5 +1,6 @@
 // The install button's run against a dialog and a system that record every
-// call in one log: the order of the steps and every way a run stops.
+// call in one log: the order of the steps, the extraction the run drives
+// (its bar, folders and files) and every way a run stops.
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -8,12 +9,16 @@
 #include <vector>
 
 #include "install/install_procedure.h"
+#include "tests/common/bytes.h"
 
 namespace {
 
 using Log = std::vector<std::string>;
+using testbytes::Record;
 
-class Recorder : public InstallDialog, public InstallPlatform {
+const std::string kJou = "\x81\x5C";   // 乗 in code page 936: its trail byte is a backslash
+
+class Recorder : public InstallDialog, public InstallPlatform, public ExtractTarget {
 public:
     Log log;
     // What the system answers; by default every step works.
@@ -22,8 +27,11 @@ public:
     bool keyCreatable = true;
     bool sourceKnown = true;
     bool packageOpens = true;
-    std::uint64_t packageSize = 1234;
-    const char* extractionFailsAt = nullptr;
+    // Two records; the first is found in its folder only by the request's
+    // lead bytes.
+    std::string package = Record(kJou + "\\one.txt", "one") + Record("two", "");
+    std::uint64_t packageSize = package.size();
+    std::string refusedFile;   // a target path that cannot be created
     std::set<std::string> failingCopies;   // by source path
     bool linkObject = true;
 
@@ -57,17 +65,24 @@ public:
         directory = sourceKnown ? "D:\\medium\\" : "";
         return Add("SourceDirectory", sourceKnown);
     }
-    bool OpenPackage(const std::string& path, std::uint64_t& size) override
+    ByteSource* OpenPackage(const std::string& path, std::uint64_t& size) override
     {
         size = packageOpens ? packageSize : 0;
-        return Add("OpenPackage " + path, packageOpens);
-    }
-    bool ExtractPackage(std::int32_t size, const std::string& folder, std::string& failedPath) override
-    {
-        failedPath = extractionFailsAt ? extractionFailsAt : "";
-        return Add("ExtractPackage " + std::to_string(size) + " " + folder, !extractionFailsAt);
+        source = MemorySource(reinterpret_cast<const unsigned char*>(package.data()), package.size());
+        return Add("OpenPackage " + path, packageOpens) ? &source : nullptr;
     }
     void ClosePackage() override { Add("ClosePackage"); }
+    ExtractTarget& Files() override { return *this; }
+    void CreateFolders(const std::string& path) override { Add("CreateFolders " + path); }
+    bool CreateTargetFile(const std::string& path) override
+    {
+        return Add("CreateTargetFile " + path, path != refusedFile);
+    }
+    bool WriteTarget(const unsigned char* data, std::size_t n) override
+    {
+        return Add("WriteTarget " + std::string(reinterpret_cast<const char*>(data), n));
+    }
+    bool CloseTargetFile() override { return Add("CloseTargetFile"); }
     bool CopySideFile(const std::string& from, const std::string& to) override
     {
         return Add("CopySideFile " + from + " " + to, failingCopies.count(from) == 0);
@@ -79,6 +94,8 @@ public:
     void Pause(unsigned milliseconds) override { Add("Pause " + std::to_string(milliseconds)); }
 
 private:
+    MemorySource source{nullptr, 0};
+
     bool Add(const std::string& call, bool answer = true)
     {
         log.push_back(call);
@@ -102,9 +119,23 @@ Log RecordWritten(const std::string& folder)
 }
 const Log kKeyOpened = {"OpenRecordKey Software\\Kelvra", "DeleteRecordSubKey WindowsLayout"};
 const Log kStart = {"EnableControls 0", "Pause 300", "ShowWaitCursor", "SourceDirectory"};
+Log FirstCalls(const Log& log, std::size_t n)
+{
+    return Log(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+const Log kOpened = {"OpenPackage D:\\medium\\Setup.pkg"};
+// Both records of the recorder's package, the bar stepped before each.
+Log Extracted(const std::string& folder)
+{
+    const std::string one = folder + kJou + "\\one.txt";
+    return {"SetProgress 1", "CreateFolders " + one, "CreateTargetFile " + one, "WriteTarget one", "CloseTargetFile",
+            "SetProgress 2", "CreateFolders " + folder + "two", "CreateTargetFile " + folder + "two",
+            "CloseTargetFile"};
+}
 Log Unpacked(const std::string& folder)
 {
-    return {"OpenPackage D:\\medium\\Setup.pkg", "ExtractPackage 1234 " + folder, "ClosePackage"};
+    return Join({kOpened, Extracted(folder), {"ClosePackage"}});
 }
 // The first `n` side-file copies, in the medium's order.
 Log Copies(const std::string& folder, std::size_t n)
@@ -182,16 +213,22 @@ TEST(RunInstall, StepsInOrderAndEveryWayARunStops)
          Join({{"FullPath C:\\Kelvra\\"}, kKeyOpened, RecordWritten(kFolder), kStart,
                {"OpenPackage D:\\medium\\Setup.pkg", "ClosePackage"}, Stopped("2001")}),
          kFolder},
+        // The size is believed: a third record is looked for past the two.
         {"package of 2 GiB less one byte", "C:\\Kelvra", [](Recorder& r) { r.packageSize = 0x7FFFFFFFu; },
-         InstallOutcome::kCompleted,
-         Join({{"FullPath C:\\Kelvra\\"}, kKeyOpened, RecordWritten(kFolder), kStart,
-               {"OpenPackage D:\\medium\\Setup.pkg", "ExtractPackage 2147483647 " + kFolder, "ClosePackage"},
-               Copies(kFolder, 5), Completed(kFolder)}),
+         InstallOutcome::kStopped,
+         Join({{"FullPath C:\\Kelvra\\"}, kKeyOpened, RecordWritten(kFolder), kStart, kOpened,
+               Extracted(kFolder), {"SetProgress 3", "ClosePackage"}, Stopped("2002 " + kFolder)}),
          kFolder},
-        {"extraction fails with a path", "C:\\Kelvra",
-         [](Recorder& r) { r.extractionFailsAt = "C:\\Kelvra\\sub\\three"; }, InstallOutcome::kStopped,
-         Join({{"FullPath C:\\Kelvra\\"}, kKeyOpened, RecordWritten(kFolder), kStart, Unpacked(kFolder),
-               Stopped("2002 C:\\Kelvra\\sub\\three")}),
+        {"extraction cannot create the second file", "C:\\Kelvra",
+         [](Recorder& r) { r.refusedFile = "C:\\Kelvra\\two"; }, InstallOutcome::kStopped,
+         Join({{"FullPath C:\\Kelvra\\"}, kKeyOpened, RecordWritten(kFolder), kStart, kOpened,
+               FirstCalls(Extracted(kFolder), 8), {"ClosePackage"},
+               Stopped("2002 C:\\Kelvra\\two")}),
+         kFolder},
+        {"empty package", "C:\\Kelvra", [](Recorder& r) { r.package.clear(); r.packageSize = 0; },
+         InstallOutcome::kCompleted,
+         Join({{"FullPath C:\\Kelvra\\"}, kKeyOpened, RecordWritten(kFolder), kStart, kOpened, {"ClosePackage"},
+               Copies(kFolder, 5), Completed(kFolder)}),
          kFolder},
         {"optional side files fail silently", "C:\\Kelvra",
          [](Recorder& r) { r.failingCopies = {"D:\\medium\\Splash.bmp", "D:\\medium\\icon.ico"}; },

@@ -7,14 +7,17 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
+
+#include "tests/common/temp_dir.h"
 
 namespace {
 
 std::string TempPath(const std::string& name)
 {
-    return ::testing::TempDir() + "kelvra_setupdesc_" + name;
+    return testtemp::Path(name);
 }
 
 std::string WriteFile(const std::string& name, const std::string& bytes)
@@ -279,3 +282,47 @@ TEST(ProgramPathIsWhole, FullBufferCountsAsNotObtained)
     } cases[] = {{0, false}, {1, true}, {12, true}, {259, true}, {260, false}};
     for (const auto& c : cases) EXPECT_EQ(ProgramPathIsWhole(c.returned, 260), c.whole) << c.returned;
 }
+
+namespace {
+
+// Each line of one file as the reader took it; the values it sets are the
+// same as without the report.
+TEST(ParseSetupDescription, ReportsEachLine)
+{
+    using Use = SetupDescriptionLine::Use;
+    const std::string file = std::string("// c\r\nName=K\n  \nNmae=x\njunk\nName=a/b\nTi\0tle=T\n", 46) +
+                             std::string(4096, 'x') + "\nTitle=never read\n";
+    const struct {
+        std::size_t number;
+        Use use;
+        const char* key;
+        std::size_t zeroAt;
+    } want[] = {
+        {1, Use::kComment, "", std::string::npos},      {2, Use::kApplied, "Name", std::string::npos},
+        {3, Use::kBlank, "", std::string::npos},        {4, Use::kUnknownKey, "Nmae", std::string::npos},
+        {5, Use::kNotKeyValue, "junk", std::string::npos}, {6, Use::kRefusedName, "Name", std::string::npos},
+        {7, Use::kNotKeyValue, "Ti", 2},                {8, Use::kTooLong, "", std::string::npos},
+    };
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    std::fwrite(file.data(), 1, file.size(), f);
+    std::rewind(f);
+    std::string name = "Kelvra", title, refused;
+    std::vector<SetupDescriptionLine> lines;
+    EXPECT_EQ(ParseSetupDescription(f, LeadBytes::ForCodePage(936), name, title, &refused, &lines),
+              SetupDescriptionEnd::kLineTooLong);
+    std::fclose(f);
+    EXPECT_EQ(name, "K");
+    EXPECT_EQ(refused, "a/b");
+    ASSERT_EQ(lines.size(), std::size(want));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(i + 1);
+        EXPECT_EQ(lines[i].number, want[i].number);
+        EXPECT_EQ(lines[i].use, want[i].use);
+        EXPECT_EQ(lines[i].key, want[i].key);
+        EXPECT_EQ(lines[i].zeroAt, want[i].zeroAt);
+    }
+    EXPECT_EQ(lines[5].nameError, NameError::kSeparator);
+}
+
+} // namespace

@@ -13,6 +13,7 @@
 #include "base/file_owner.h"
 #include "tests/common/bytes.h"
 #include "tests/common/files.h"
+#include "tests/common/temp_dir.h"
 #include "tests/common/stamp.h"
 
 namespace {
@@ -59,7 +60,7 @@ Verdicts Judge(const std::string& path)
 
 TEST(StampAgreement, EverySizeUpTo1100Bytes)
 {
-    const std::string path = ::testing::TempDir() + "kelvra_stamp_agreement.bin";
+    const std::string path = testtemp::Path("stamp_agreement.bin");
     std::vector<std::string> faults;
     auto fault = [&](std::size_t n, const char* how, const std::string& what) {
         faults.push_back(std::to_string(n) + " bytes, " + how + ": " + what);

@@ -8,6 +8,7 @@
 
 #include "base/dll_safety_win32.h"
 #include "base/handles_win32.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -52,27 +53,28 @@ TEST(DllSafety, LoadsFromTheSystemFolder)
     EXPECT_EQ(size, nullptr);
 }
 
-// GDI+ comes from the assembly that the manifest names, in the side-by-side
-// store under the Windows folder: the one place Windows XP keeps it. Other
-// names still come from the system folder, and folder parts are refused.
+// GDI+ comes from the assembly that the program's GDI+ manifest resource
+// names, in the side-by-side store under the Windows folder: the one place
+// Windows XP keeps it. Other names still come from the system folder, and
+// folder parts are refused.
 TEST(DllSafety, AssemblyLibraryComesFromTheSideBySideStore)
 {
     char windows[MAX_PATH] = {};
     ASSERT_GT(::GetWindowsDirectoryA(windows, MAX_PATH), 0u);
     const std::string store = Lower(windows) + "\\winsxs\\x86_microsoft.windows.gdiplus_6595b64144ccf1df_1.0.";
-    const HMODULE gdiplus = LoadAssemblyLibrary("gdiplus.dll");
+    const HMODULE gdiplus = LoadAssemblyLibrary("gdiplus.dll", IDR_GDIPLUS_MANIFEST);
     ASSERT_NE(gdiplus, nullptr);
     EXPECT_EQ(FolderOf(gdiplus).compare(0, store.size(), store), 0) << FolderOf(gdiplus);
     EXPECT_NE(::GetProcAddress(gdiplus, "GdiplusStartup"), nullptr);
     ::FreeLibrary(gdiplus);
 
-    const HMODULE version = LoadAssemblyLibrary("version.dll");
+    const HMODULE version = LoadAssemblyLibrary("version.dll", IDR_GDIPLUS_MANIFEST);
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(FolderOf(version), SystemFolder());
     ::FreeLibrary(version);
 
     ::SetLastError(0);
-    EXPECT_EQ(LoadAssemblyLibrary("..\\gdiplus.dll"), nullptr);
+    EXPECT_EQ(LoadAssemblyLibrary("..\\gdiplus.dll", IDR_GDIPLUS_MANIFEST), nullptr);
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
@@ -93,18 +95,16 @@ TEST(DllSafety, RefusesNamesWithFolderParts)
     EXPECT_FALSE(none);
 }
 
-// Every listed DLL that the system folder holds is in memory afterwards,
-// from there.
+// Every listed DLL that the system folder holds and that is no known DLL is
+// in memory afterwards, from there.
 TEST(DllSafety, PreloadsTheListFromTheSystemFolder)
 {
     int present = 0;
-    for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i)
-        present += ::GetFileAttributesA((SystemFolder() + "\\" + kPreloadedSystemDlls[i]).c_str()) !=
-                   INVALID_FILE_ATTRIBUTES;
+    for (const std::string& name : DllsToPreload(KnownDlls()))
+        present += ::GetFileAttributesA((SystemFolder() + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
     ASSERT_GT(present, 0);
     EXPECT_EQ(PreloadSystemDlls(), present);
-    for (std::size_t i = 0; i < kPreloadedSystemDllCount; ++i) {
-        const std::string name = kPreloadedSystemDlls[i];
+    for (const std::string& name : DllsToPreload(KnownDlls())) {
         if (::GetFileAttributesA((SystemFolder() + "\\" + name).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
         SCOPED_TRACE(name);
         const HMODULE m = ::GetModuleHandleA(name.c_str());

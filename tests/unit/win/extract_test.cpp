@@ -113,6 +113,16 @@ LRESULT CALLBACK RecordingProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     return ::CallWindowProcA(g_progressProc, w, msg, wp, lp);
 }
 
+// The bar moved as the main dialog moves it.
+class BarProgress : public ExtractProgress {
+public:
+    explicit BarProgress(HWND bar) : bar_(bar) {}
+    void SetProgress(int position) override { ::SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(position), 0); }
+
+private:
+    HWND bar_;
+};
+
 class ExtractPackageTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -155,7 +165,8 @@ protected:
                                nullptr));
         EXPECT_NE(f.get(), INVALID_HANDLE_VALUE);
         const DWORD size = ::GetFileSize(f.get(), nullptr);
-        return ExtractPackage(f.get(), static_cast<std::int32_t>(size), folder, bar_);
+        BarProgress progress(bar_);
+        return ExtractPackage(f.get(), static_cast<std::int32_t>(size), folder, AnsiLeadBytes(), progress);
     }
     ExtractResult Extract(const std::string& package) { return Extract(package, folder_); }
     int BarPosition() { return static_cast<int>(::SendMessageA(bar_, PBM_GETPOS, 0, 0)); }
