@@ -48,3 +48,11 @@ bool EndsWithCharMb(const std::string& s, char ch, const LeadBytes& lb)
 {
     return !s.empty() && FindLastCharMb(s, ch, lb) == s.size() - 1;
 }
+
+std::size_t CharCount(const std::string& s, const LeadBytes& lb)
+{
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size(); ++i, ++n)
+        if (lb.IsLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ++i;
+    return n;
+}

@@ -9,7 +9,9 @@
 #define KELVRA_BASE_CODEPAGE_H
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <utility>
 
 class LeadBytes {
 public:
@@ -23,8 +25,21 @@ public:
     bool IsLead(unsigned char c) const { return table_[c]; }
     void SetRange(unsigned char first, unsigned char last);
 
+    // How the code page reads as UTF-16, where a table of it is at hand (the
+    // installer has the system's). Windows judges some names, device names
+    // among them, on that text. False when there is no decoder or the text
+    // does not decode.
+    using Decoder = std::function<bool(const std::string& narrow, std::u16string& wide)>;
+    void SetDecoder(Decoder decoder) { decoder_ = std::move(decoder); }
+    bool CanDecode() const { return static_cast<bool>(decoder_); }
+    bool Decode(const std::string& narrow, std::u16string& wide) const
+    {
+        return decoder_ && decoder_(narrow, wide);
+    }
+
 private:
     bool table_[256];
+    Decoder decoder_;
 };
 
 // Position of the first `ch` at or after `from` (which must start a
@@ -37,5 +52,12 @@ std::size_t FindLastCharMb(const std::string& s, char ch, const LeadBytes& lb);
 
 // Whether the last character of `s` is `ch` (and not a trail byte).
 bool EndsWithCharMb(const std::string& s, char ch, const LeadBytes& lb);
+
+// Number of characters in a narrow text: a lead byte and its trail byte
+// count once. Windows' 260-character path limit counts characters.
+std::size_t CharCount(const std::string& s, const LeadBytes& lb);
+
+// A path with this many characters still fits MAX_PATH with its zero.
+constexpr std::size_t kMaxPathChars = 259;
 
 #endif

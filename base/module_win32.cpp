@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
+#include "base/ansi_win32.h"
+#include "base/codepage.h"
 #include "base/path_limit.h"
+#include "base/strings_win32.h"
 
 CAppModule g_Module;
 
@@ -130,9 +134,10 @@ BOOL CMessageLoop::OnIdle(int /*idleCount*/)
 bool GetProgramPath(std::string& path)
 {
     path.clear();
-    char buffer[MAX_PATH] = {};
-    const DWORD n = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    if (!ProgramPathIsWhole(n, MAX_PATH)) return false;
-    path.assign(buffer, n);
-    return true;
+    // Wide, with room beyond MAX_PATH: the narrow text is made here, exactly.
+    std::vector<wchar_t> buffer(kLongPathChars, L'\0');
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (!ProgramPathIsWhole(n, buffer.size())) return false;
+    const bool exact = NarrowExact(std::wstring(buffer.data(), n), path);
+    return exact && CharCount(path, AnsiLeadBytes()) <= kMaxPathChars;
 }

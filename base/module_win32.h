@@ -81,9 +81,11 @@ private:
 
 extern CAppModule g_Module;
 
-// The full path of the running program. False, with `path` empty, when it
-// cannot be obtained whole: a path that fills the buffer may have been cut
-// and would name another file.
+// The full path of the running program in the ANSI code page. False when it
+// cannot be had whole and exactly in at most 259 characters: a cut path, or
+// one with a character the code page lacks, would name another file. `path`
+// is then what could be had, for a message ('?' for such characters), or
+// empty.
 bool GetProgramPath(std::string& path);
 
 #endif

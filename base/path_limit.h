@@ -9,4 +9,7 @@
 // the buffer may have been cut and would name another file.
 bool ProgramPathIsWhole(unsigned long returned, std::size_t bufferSize);
 
+// The longest path Windows hands over, in UTF-16 units with its zero.
+constexpr std::size_t kLongPathChars = 32768;
+
 #endif

@@ -1,8 +1,8 @@
 #include "base/strings_win32.h"
 
-#include <cstdlib>
 #include <vector>
 
+#include "base/ansi_win32.h"
 #include "base/module_win32.h"
 #include "base/text_replace.h"
 
@@ -41,35 +41,15 @@ bool FindStringEntry(UINT id, const WCHAR*& text, int& length)
 
 } // namespace
 
-UINT TextCodePage()
-{
-    // The platform test is made once and kept for the rest of the run.
-    static const bool modernNt = [] {
-        OSVERSIONINFOA vi{};
-        vi.dwOSVersionInfoSize = sizeof vi;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        if (!::GetVersionExA(&vi)) return false;
-#pragma GCC diagnostic pop
-        return vi.dwPlatformId == VER_PLATFORM_WIN32_NT && vi.dwMajorVersion >= 5;
-    }();
-    if (modernNt) return CP_THREAD_ACP;
-
-    char buf[8] = {};
-    if (::GetLocaleInfoA(::GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, buf, sizeof buf)) {
-        const UINT cp = static_cast<UINT>(std::strtoul(buf, nullptr, 10));
-        if (cp) return cp;
-    }
-    return ::GetACP();
-}
-
 void LoadText(std::string& target, UINT id)
 {
     const WCHAR* text = nullptr;
     int length = 0;
     if (!FindStringEntry(id, text, length)) return;
 
-    const UINT cp = TextCodePage();
+    // The thread's code page follows the user's locale, which on many PCs
+    // differs from the code page in which the window shows the text.
+    const UINT cp = CP_ACP;
     const int narrow = ::WideCharToMultiByte(cp, 0, text, length, nullptr, 0, nullptr, nullptr);
     if (narrow <= 0) {
         target.clear();
@@ -91,6 +71,12 @@ LeadBytes AnsiLeadBytes()
     // Pairs of first and last lead byte, ended by a pair of zeros.
     for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i]; i += 2)
         lb.SetRange(info.LeadByte[i], info.LeadByte[i + 1]);
+    lb.SetDecoder([](const std::string& narrow, std::u16string& wide) {
+        const std::wstring w = WidenAnsi(narrow);
+        if (w.empty() != narrow.empty()) return false;
+        wide.assign(w.begin(), w.end());
+        return true;
+    });
     return lb;
 }
 

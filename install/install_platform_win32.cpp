@@ -1,19 +1,15 @@
 #include "install/install_platform_win32.h"
 
-#include <vector>
-
+#include "base/ansi_win32.h"
 #include "install/shortcuts_win32.h"
 #include "media/source_dir_win32.h"
 
 std::string Win32InstallPlatform::FullPath(const std::string& folder)
 {
-    // The length first: a relative text may grow beyond MAX_PATH.
-    const DWORD needed = ::GetFullPathNameA(folder.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return std::string();
-    std::vector<char> buffer(needed);
-    const DWORD length = ::GetFullPathNameA(folder.c_str(), needed, buffer.data(), nullptr);
-    if (length == 0 || length >= needed) return std::string();
-    return std::string(buffer.data(), length);
+    // Resolved wide: the ANSI function would hand back a best-fit look-alike
+    // of a current folder the code page cannot hold.
+    std::string full;
+    return NarrowExact(FullPathWide(WidenAnsi(folder)), full) ? full : std::string();
 }
 
 bool Win32InstallPlatform::OpenRecordKey(const char* path)

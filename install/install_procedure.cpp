@@ -100,7 +100,8 @@ bool Install(Run& run)
     // Without the program's own folder there is no medium to install from:
     // a bare "Setup.pkg" would be looked up wherever the current folder is.
     std::string source;
-    if (!run.platform.SourceDirectory(source)) return run.stop.Set(IDS_ERR_OPEN_PACKAGE);
+    if (!run.platform.SourceDirectory(source))
+        return source.empty() ? run.stop.Set(IDS_ERR_OPEN_PACKAGE) : run.stop.Set(IDS_ERR_OPEN_PACKAGE, source);
     return Unpack(run, source) && CopySideFiles(run, source) &&
            (run.platform.CreateShortcuts(run.folder, run.request.name) || run.stop.Set(IDS_ERR_SHORTCUT));
 }

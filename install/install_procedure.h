@@ -49,7 +49,8 @@ public:
     virtual void CloseRecordKey() = 0;
 
     // The folder of the running setup program, ending in a backslash; false
-    // when the program's path cannot be obtained whole.
+    // when the program's path cannot be had whole and exactly, and then
+    // `directory` is that path as far as it could be had, or empty.
     virtual bool SourceDirectory(std::string& directory) = 0;
     // Opens the package for reading, unshared, at its first byte; null when
     // it cannot be opened or its size cannot be learnt. It is read until

@@ -2,47 +2,42 @@
 
 #include <shlwapi.h>
 
-#include <cstring>
-
-#include "base/strings_win32.h"
+#include "base/ansi_win32.h"
+#include "base/codepage.h"
 #include "base/handles_win32.h"
+#include "base/strings_win32.h"
 #include "media/medium.h"
 #include "res/resource.h"
 
-
 namespace {
 
-const char kShortcutExtension[] = ".lnk";
+const wchar_t kShortcutExtension[] = L".lnk";
 
 // Programs menu first, then the desktop.
 const int kShortcutFolders[] = {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY};
 
-void SaveShortcut(IPersistFile* file, int folderId, const std::string& name, HWND owner)
+// The path is made wide from the wide folder and never goes through a
+// narrow text: the folder may hold characters the code page lacks (a user
+// name), and Save takes UTF-16 anyway.
+void SaveShortcut(IPersistFile* file, int folderId, const std::wstring& name, HWND owner)
 {
-    char folder[MAX_PATH] = {};
+    wchar_t folder[MAX_PATH] = {};
     // A failed lookup would leave "\Name.lnk" at the root of the current drive.
-    if (!::SHGetSpecialFolderPathA(owner, folder, folderId, FALSE)) return;
-    std::string path;
+    if (!::SHGetSpecialFolderPathW(owner, folder, folderId, FALSE)) return;
+    std::wstring path;
     if (!ShortcutFilePath(folder, name, path)) return;
-
-    WCHAR wide[MAX_PATH] = {};
-    if (!::MultiByteToWideChar(TextCodePage(), 0, path.c_str(), -1, wide, MAX_PATH)) return;
-    file->Save(wide, TRUE);
+    file->Save(path.c_str(), TRUE);
 }
 
 } // namespace
 
-bool ShortcutFilePath(const char* folder, const std::string& name, std::string& path)
+bool ShortcutFilePath(const std::wstring& folder, const std::wstring& name, std::wstring& path)
 {
     path.clear();
-    const std::size_t folderLength = std::strlen(folder);
-    if (folderLength == 0) return false;
-    const std::size_t length = folderLength + 1 + name.size() + (sizeof kShortcutExtension - 1);
-    if (length + 1 > MAX_PATH) return false;
-    path.assign(folder, folderLength);
-    path += '\\';
-    path += name;
-    path += kShortcutExtension;
+    if (folder.empty()) return false;
+    const std::size_t length = folder.size() + 1 + name.size() + (sizeof kShortcutExtension / sizeof(wchar_t) - 1);
+    if (length > kMaxPathChars) return false;
+    path = folder + L'\\' + name + kShortcutExtension;
     return true;
 }
 
@@ -61,7 +56,10 @@ void FillAndSaveShortcuts(IShellLinkA* link, const std::string& installFolder,
 
     ComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.PutVoid())) || !file) return;
-    for (int folderId : kShortcutFolders) SaveShortcut(file.get(), folderId, name, owner);
+    // In the code page that judged the name and names the install folder.
+    const std::wstring wideName = WidenAnsi(name);
+    if (wideName.empty()) return;
+    for (int folderId : kShortcutFolders) SaveShortcut(file.get(), folderId, wideName, owner);
 }
 
 ShortcutResult CreateShortcuts(const std::string& installFolder, const std::string& name, HWND owner)

@@ -24,7 +24,7 @@ void FillAndSaveShortcuts(IShellLinkA* link, const std::string& installFolder,
                           const std::string& name, HWND owner);
 
 // `folder`, a backslash, `name` and ".lnk" into `path`. False, with `path`
-// empty, when `folder` is empty or the path and its zero exceed MAX_PATH bytes.
-bool ShortcutFilePath(const char* folder, const std::string& name, std::string& path);
+// empty, when `folder` is empty or the path has more than 259 characters.
+bool ShortcutFilePath(const std::wstring& folder, const std::wstring& name, std::wstring& path);
 
 #endif

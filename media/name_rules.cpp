@@ -1,19 +1,48 @@
 #include "media/name_rules.h"
 
+#include <initializer_list>
 #include <vector>
 
-#include "base/ascii_text.h"
 #include "media/package_format.h"
 
 namespace {
 
 bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// Superscript one, two and three of the single-byte Windows code pages:
-// Windows takes "COM¹" for a device as well.
-bool IsDeviceDigit(unsigned char c)
+bool IsAsciiAlnum(unsigned char c) { return IsAsciiLetter(c) || (c >= '0' && c <= '9'); }
+
+// Superscript one, two and three: Windows takes "COM¹" for a device too.
+bool IsDeviceDigit(char16_t c)
 {
-    return (c >= '1' && c <= '9') || c == 0xB9 || c == 0xB2 || c == 0xB3;
+    return (c >= u'1' && c <= u'9') || c == 0xB9 || c == 0xB2 || c == 0xB3;
+}
+
+// The text as UTF-16. Without a decoder each single byte stands for the
+// character of the same number (right for the superscripts of 1252 and its
+// kin) and a double-byte character for none that a rule looks for.
+std::u16string Wide(const std::string& text, const LeadBytes& lb)
+{
+    std::u16string wide;
+    if (lb.Decode(text, wide)) return wide;
+    wide.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (lb.IsLead(c) && i + 1 < text.size()) {
+            wide += u'\uFFFD';
+            ++i;
+        } else {
+            wide += static_cast<char16_t>(c);
+        }
+    }
+    return wide;
+}
+
+// What Windows makes of a folder or file name: no trailing dots and blanks.
+// Neither can be a trail byte, so the bytes can be cut as they are.
+std::string StripTrailingDotsAndSpaces(const std::string& name)
+{
+    const std::size_t last = name.find_last_not_of(". ");
+    return last == std::string::npos ? std::string() : name.substr(0, last + 1);
 }
 
 bool IsReservedCharacter(unsigned char c)
@@ -61,6 +90,8 @@ const char* DescribeNameError(NameError e)
     case NameError::kReservedDevice: return "a level of the name is a device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9...)";
     case NameError::kSeparator: return "the name contains a backslash or slash; it must be one file name";
     case NameError::kComponentTooLong: return "the name is longer than 255 characters";
+    case NameError::kNothingLeft: return "the name is only dots and spaces, which Windows strips to nothing";
+    case NameError::kShortName: return "the name is shaped like an 8.3 short name (NAME~1), which can be another file's";
     }
     return "unknown name error";
 }
@@ -69,20 +100,33 @@ bool IsReservedDeviceName(const std::string& level, const LeadBytes& lb)
 {
     // The device is named by the part before the first dot; spaces before
     // the dot are ignored as well ("CON .txt").
-    std::size_t end = FindCharMb(level, '.', 0, lb);
-    if (end == std::string::npos) end = level.size();
-    while (end > 0 && level[end - 1] == ' ') --end;
-    std::string base;
-    for (std::size_t i = 0; i < end; ++i) base += AsciiUpper(level[i]);
+    const std::u16string wide = Wide(level, lb);
+    std::size_t end = wide.find(u'.');
+    if (end == std::u16string::npos) end = wide.size();
+    while (end > 0 && wide[end - 1] == u' ') --end;
+    std::u16string base;
+    for (std::size_t i = 0; i < end; ++i)
+        base += (wide[i] >= u'a' && wide[i] <= u'z') ? static_cast<char16_t>(wide[i] - u'a' + u'A') : wide[i];
 
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
-        base == "CONOUT$")
-        return true;
-    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0)) {
-        const unsigned char d = static_cast<unsigned char>(base[3]);
-        return IsDeviceDigit(d) && !lb.IsLead(d);
-    }
-    return false;
+    for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"})
+        if (base == device) return true;
+    return base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0) &&
+           IsDeviceDigit(base[3]);
+}
+
+bool HasShortNameShape(const std::string& name, const LeadBytes& lb)
+{
+    const std::string s = StripTrailingDotsAndSpaces(name);
+    const std::size_t dot = FindCharMb(s, '.', 0, lb);
+    const std::string base = s.substr(0, dot);
+    const std::string ext = dot == std::string::npos ? std::string() : s.substr(dot + 1);
+    if (base.empty() || CharCount(base, lb) > 8 || CharCount(ext, lb) > 3) return false;
+    if (FindCharMb(ext, '.', 0, lb) != std::string::npos) return false;
+    const std::size_t tilde = FindLastCharMb(base, '~', lb);
+    if (tilde == std::string::npos || tilde + 1 == base.size()) return false;
+    for (std::size_t i = tilde + 1; i < base.size(); ++i)
+        if (!IsAsciiAlnum(static_cast<unsigned char>(base[i]))) return false;
+    return true;
 }
 
 NameError CheckName(const char* name, std::size_t length, const LeadBytes& lb)
@@ -145,13 +189,16 @@ NameError CheckFileNameComponent(const std::string& name, const LeadBytes& lb)
         if (c == ':') return NameError::kColon;
         if (IsReservedCharacter(c)) return NameError::kReservedCharacter;
     }
-    return CheckLevel(name, lb);
-}
-
-std::size_t CharCount(const std::string& s, const LeadBytes& lb)
-{
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < s.size(); ++i, ++n)
-        if (lb.IsLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ++i;
-    return n;
+    // A name that does not decode would name the folder and the shortcuts
+    // differently, each by its own substitute.
+    std::u16string wide;
+    if (lb.CanDecode() && !lb.Decode(name, wide)) return NameError::kBrokenCharacter;
+    if (name == "..") return NameError::kParentStep;
+    // Windows strips trailing dots and blanks from the folder: what is left
+    // must still be a name of its own.
+    const std::string stripped = StripTrailingDotsAndSpaces(name);
+    if (stripped.empty()) return NameError::kNothingLeft;
+    if (IsReservedDeviceName(stripped, lb)) return NameError::kReservedDevice;
+    if (HasShortNameShape(stripped, lb)) return NameError::kShortName;
+    return NameError::kNone;
 }

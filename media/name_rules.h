@@ -5,7 +5,8 @@
 // never through the file system: a name is refused when it could leave the
 // install folder, or when Windows would quietly write another file than the
 // one it names (trailing dots and spaces are stripped, device names open
-// devices, "a:b" opens a stream).
+// devices, "a:b" opens a stream, "PROGRA~1" may be another file's short
+// name). Device names are judged on the UTF-16 text when `lb` can decode.
 #ifndef KELVRA_MEDIA_NAME_RULES_H
 #define KELVRA_MEDIA_NAME_RULES_H
 
@@ -31,6 +32,8 @@ enum class NameError {
     kReservedDevice,       // CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9, LPT1-9
     kSeparator,            // a backslash or slash where one file name is due
     kComponentTooLong,     // one file name of more than 255 characters
+    kNothingLeft,          // only dots and spaces, which Windows strips
+    kShortName,            // shaped like an 8.3 short name ("KELVRA~1")
 };
 
 const char* DescribeNameError(NameError e);
@@ -43,20 +46,21 @@ inline NameError CheckName(const std::string& name, const LeadBytes& lb)
 }
 
 // Judges one file or folder name, such as a product name that becomes a
-// folder and a shortcut file: the rules of CheckName for one level, no
-// separator at all, at most 255 characters.
+// folder and a shortcut file: no separator at all, at most 255 characters.
+// Refused is only what escapes, aliases, empties or opens a device; a
+// trailing dot or blank, which Windows strips from the folder alone, stays
+// ("Kelvra Co., Ltd.").
 NameError CheckFileNameComponent(const std::string& name, const LeadBytes& lb);
 
 // Whether one folder or file name (no separators) is a device name in any
 // letter case, with or without an extension.
 bool IsReservedDeviceName(const std::string& level, const LeadBytes& lb);
 
-// Number of characters in a narrow text: a lead byte and its trail byte
-// count once. Windows' 260-character path limit counts characters.
-std::size_t CharCount(const std::string& s, const LeadBytes& lb);
-
-// A path with this many characters still fits MAX_PATH with its zero.
-constexpr std::size_t kMaxPathChars = 259;
+// Whether a name, with its trailing dots and blanks stripped, could be
+// another file's 8.3 short name: at most 8 characters, a tilde among them
+// followed by letters or digits only, and at most one dot with at most 3
+// characters after it.
+bool HasShortNameShape(const std::string& name, const LeadBytes& lb);
 
 // The file systems' limit on one file or folder name, in characters.
 constexpr std::size_t kMaxComponentChars = 255;

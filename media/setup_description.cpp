@@ -88,9 +88,9 @@ Use ApplyLine(const std::string& line, const LeadBytes& lb, std::string& name, s
 
     if (EqualsIgnoringAsciiCase(key, "Name")) {
         // Name becomes a folder and the shortcut files: a value that is not
-        // one file name could place them anywhere, so the line counts as
-        // absent. An empty Name stays allowed.
-        const NameError e = value.empty() ? NameError::kNone : CheckFileNameComponent(value, lb);
+        // one file name could place them anywhere, and an empty one would
+        // install into Program Files itself, so the line counts as absent.
+        const NameError e = CheckFileNameComponent(value, lb);
         if (e == NameError::kNone) {
             name = value;
             return Use::kApplied;

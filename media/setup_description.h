@@ -46,8 +46,8 @@ struct SetupDescriptionLine {
 // so; the last occurrence wins. The file is read as the C runtime's text
 // mode and string functions see it, whether the stream is in text or binary
 // mode: a carriage return right before a line feed is dropped, a zero byte
-// ends the line's text and a 0x1A byte ends the file. A Name that is not
-// empty and cannot be one file name in the code page of `lb` (see
+// ends the line's text and a 0x1A byte ends the file. A Name that is empty
+// or cannot be one file name in the code page of `lb` (see
 // CheckFileNameComponent) is passed over like an unknown key; the last such
 // value goes to `refusedName` when one is given. With `report`, each line read
 // is described there, in order. Does not close `f`.

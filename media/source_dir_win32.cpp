@@ -7,7 +7,10 @@ bool GetSourceDirectory(std::string& directory)
 {
     directory.clear();
     std::string path;
-    if (!GetProgramPath(path)) return false;
+    if (!GetProgramPath(path)) {
+        directory = path;
+        return false;
+    }
     directory = DirectoryOfProgramPath(path, AnsiLeadBytes());
     return true;
 }

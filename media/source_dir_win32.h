@@ -6,9 +6,10 @@
 
 #include "media/source_dir.h"
 
-// Empties `directory` and fills it with the source directory. False, with
-// `directory` left empty, when the program's own path cannot be obtained
-// whole (GetProgramPath).
+// Empties `directory` and fills it with the source directory. False when
+// the program's own path cannot be had whole and exactly (GetProgramPath);
+// `directory` then holds that path as far as it could be had, for the
+// message, or nothing.
 bool GetSourceDirectory(std::string& directory);
 
 #endif

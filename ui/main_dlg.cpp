@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "media/setup_description.h"
+#include "base/ansi_win32.h"
 #include "base/strings_win32.h"
 #include "install/install_platform_win32.h"
 #include "media/extract.h"
@@ -11,11 +12,11 @@
 #include "ui/center_window.h"
 #include "ui/dialog_texts.h"
 #include "ui/done_dlg.h"
+#include "ui/folder_text.h"
 #include "ui/splash_wnd.h"
 
 namespace {
 
-const char kFallbackProgramFiles[] = "C:\\Program Files";
 const DWORD kSplashMilliseconds = 2000;
 
 // Disabled while an installation runs, in this order.
@@ -118,11 +119,7 @@ void CMainDlg::FillTexts()
 
 void CMainDlg::ProposeInstallFolder()
 {
-    char folder[MAX_PATH] = {};
-    if (!::SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE) || !folder[0])
-        lstrcpynA(folder, kFallbackProgramFiles, MAX_PATH);
-    const std::string proposal = std::string(folder) + "\\" + name_;
-    ::SetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, proposal.c_str());
+    ::SetDlgItemTextW(m_hWnd, IDC_FOLDER_EDIT, ProposedInstallFolder(name_).c_str());
 }
 
 LRESULT CMainDlg::OnCancel()
@@ -143,8 +140,13 @@ LRESULT CMainDlg::OnBrowse()
     CoTaskMemPtr<ITEMIDLIST> item(::SHBrowseForFolderA(&info));
     if (!item.get()) return 0;
 
-    char path[MAX_PATH] = {};
-    if (::SHGetPathFromIDListA(item.get(), path)) ::SetDlgItemTextA(m_hWnd, IDC_FOLDER_EDIT, path);
+    wchar_t path[MAX_PATH] = {};
+    if (!::SHGetPathFromIDListW(item.get(), path)) return 0;
+    // A folder the code page cannot name is refused now, while the user
+    // still chooses.
+    std::string narrow;
+    if (NarrowExact(path, narrow)) ::SetDlgItemTextW(m_hWnd, IDC_FOLDER_EDIT, path);
+    else ShowError(IDS_ERR_CREATE_FILE, &narrow);
     return 0;
 }
 
@@ -160,8 +162,11 @@ BOOL CMainDlg::OnIdle()
 
 LRESULT CMainDlg::OnInstall()
 {
-    char text[MAX_PATH] = {};
-    ::GetWindowTextA(GetDlgItem(IDC_FOLDER_EDIT), text, MAX_PATH);
+    std::string text;
+    if (!ReadFolderText(GetDlgItem(IDC_FOLDER_EDIT), text)) {
+        ShowError(IDS_ERR_CREATE_FILE, &text);
+        return 0;
+    }
     const InstallRequest request{text, name_, title_, AnsiLeadBytes()};
     Win32InstallPlatform platform(m_hWnd, request.leadBytes);
     std::string folder;

@@ -118,6 +118,21 @@ bool Process::Start(const std::string& exe, const std::string& args)
                             dir.c_str(), &si, &pi_) != 0;
 }
 
+bool Process::Start(const std::wstring& exe)
+{
+    if (pi_.hProcess) {   // a second run of the same object
+        Kill();
+        ::CloseHandle(pi_.hThread);
+        ::CloseHandle(pi_.hProcess);
+        pi_ = PROCESS_INFORMATION{};
+    }
+    std::wstring cmd = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    const std::wstring dir = exe.substr(0, exe.find_last_of(L'\\') + 1);
+    return ::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi_) != 0;
+}
+
 namespace {
 
 struct EnumState {

@@ -55,6 +55,9 @@ public:
     ~Process();     // a program still running is ended
 
     bool Start(const std::string& exe, const std::string& args = "");
+    // A program whose path the ANSI code page need not hold; a program this
+    // object started before is ended first.
+    bool Start(const std::wstring& exe);
     DWORD Id() const { return pi_.dwProcessId; }
     DWORD ThreadId() const { return pi_.dwThreadId; }
 

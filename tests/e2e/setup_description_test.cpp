@@ -23,7 +23,9 @@ const DescriptionCase kCases[] = {
     {"later key wins, any case", "setup.exe", "setup.ini", "Name=Alpha\r\nname = Beta\r\n", L"Beta"},
     {"named after the program", "Install.exe", "Install.ini", "Name=Gamma", L"Gamma"},
     {"another program's file is not read", "Install.exe", "setup.ini", "Name=Gamma", L"Kelvra"},
-    {"empty name removes the placeholders", "setup.exe", "setup.ini", "Title=T\nName=\n", L""},
+    {"empty name counts as absent", "setup.exe", "setup.ini", "Title=T\nName=\n", L"Kelvra"},
+    {"8.3 short-name shape", "setup.exe", "setup.ini", "Name=PROGRA~1\n", L"Kelvra"},
+    {"a trailing dot stays", "setup.exe", "setup.ini", "Name=Kelvra Co., Ltd.\n", L"Kelvra Co., Ltd."},
     {"comment and unknown keys", "setup.exe", "setup.ini", "//Name=No\n[Setup]\nProduct=No\n", L"Kelvra"},
 };
 

@@ -64,7 +64,7 @@ Model Run(const std::string& whole, const LeadBytes& lb)
             const std::string value = eq < entry.size() ? Trim(entry.substr(eq + 1)) : std::string();
             if (!entry.empty()) {
                 if (KeyIs(key, "name")) {
-                    if (value.empty() || CheckFileNameComponent(value, lb) == NameError::kNone) m.name = value;
+                    if (CheckFileNameComponent(value, lb) == NameError::kNone) m.name = value;
                 } else if (KeyIs(key, "title")) {
                     m.title = value;
                 }

@@ -174,11 +174,11 @@ TEST_F(AssembleTool, Refusals)
          " --placeholder-runtime --ini INI", "holds characters that code page 936 cannot write (line 1, column 6)"},
         {"unwritable character, its line and column", [](const fs::path& r) { Put(r / "setup.ini", "Title=T\nName=ab\xF0\x9F\x98\x80\n"); },
          " --placeholder-runtime --ini INI", "cannot write (line 2, column 8)"},
-        // Setup would name the install folder and the shortcuts "".
-        {"empty name", [](const fs::path& r) { Put(r / "setup.ini", "Name=\n"); },
-         " --placeholder-runtime --ini INI", "setup.ini:1: Name is empty"},
-        {"empty name is the one setup keeps", [](const fs::path& r) { Put(r / "setup.ini", "Name=A\r\nTitle=T\r\nname = \r\n"); },
-         " --placeholder-runtime --ini INI", "setup.ini:3: Name is empty"},
+        // Setup passes an empty Name over; --strict refuses what it passes over.
+        {"strict: empty name", [](const fs::path& r) { Put(r / "setup.ini", "Name=\n"); },
+         " --placeholder-runtime --strict --ini INI", "setup.ini:1: Name \"\": the name is empty"},
+        {"strict: an empty name after a good one", [](const fs::path& r) { Put(r / "setup.ini", "Name=A\r\nTitle=T\r\nname = \r\n"); },
+         " --placeholder-runtime --strict --ini INI", "setup.ini:3: Name \"\": the name is empty"},
         {"strict: an unknown key", [](const fs::path& r) { Put(r / "setup.ini", "Name=A\nNmae=B\n"); },
          " --placeholder-runtime --strict --ini INI", "--strict: 1 warnings count as errors"},
         {"description with a broken mark", [](const fs::path& r) { Put(r / "setup.ini", "\xEF\xBB\xBFName=\xB1\xEA\n"); },

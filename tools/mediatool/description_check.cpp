@@ -63,11 +63,6 @@ void JudgeLine(const SetupDescriptionLine& l, unsigned cp, const LeadBytes& lb, 
         add(0, false, "unknown key \"" + DisplayName(l.key, cp) + "\"; setup reads only Name and Title");
 }
 
-bool IsNameLine(const SetupDescriptionLine& l)
-{
-    return l.use == Use::kApplied && l.key.size() == 4 && (l.key[0] | 0x20) == 'n';
-}
-
 } // namespace
 
 std::string DescriptionFinding::Where() const
@@ -86,14 +81,7 @@ DescriptionCheck CheckDescription(const fs::path& file, unsigned cp)
     if (ParseSetupDescription(f.get(), lb, c.name, c.title, nullptr, &lines) == SetupDescriptionEnd::kReadError)
         return c.problem = std::string("cannot be read: ") + std::strerror(errno), c;
     c.read = true;
-    std::size_t nameLine = 0;   // the line whose Name setup keeps
-    for (const SetupDescriptionLine& l : lines) {
-        JudgeLine(l, cp, lb, c.name, c.findings);
-        if (IsNameLine(l)) nameLine = l.number;
-    }
-    if (nameLine && c.name.empty())
-        c.findings.push_back(
-            {nameLine, 0, true, "Name is empty; setup would name the install folder and the shortcuts \"\""});
+    for (const SetupDescriptionLine& l : lines) JudgeLine(l, cp, lb, c.name, c.findings);
     return c;
 }
 

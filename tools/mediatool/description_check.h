@@ -26,10 +26,10 @@ struct DescriptionCheck {
     std::vector<DescriptionFinding> findings;
 };
 
-// Checks the description file at `file`, written in code page `cp`: an
-// empty Name (setup would name the folder and the shortcuts ""), a Name
-// that cannot be one file name, keys setup does not know, bytes the code
-// page does not decode, zero bytes, and a line longer than setup reads.
+// Checks the description file at `file`, written in code page `cp`: a Name
+// that setup passes over (empty, or not one file name), keys setup does not
+// know, bytes the code page does not decode, zero bytes, and a line longer
+// than setup reads.
 DescriptionCheck CheckDescription(const std::filesystem::path& file, unsigned cp);
 
 // In UTF-8 text, where the first character lies that code page `cp` cannot

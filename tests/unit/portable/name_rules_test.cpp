@@ -104,10 +104,45 @@ TEST(NameRules, Table)
     }
 }
 
+// One file name, such as the product's: refused only where it escapes,
+// aliases, empties or opens a device; Windows' stripping of a trailing dot
+// or blank from the folder alone is no reason.
+TEST(NameRules, FileNameComponentTable)
+{
+    const NameError ok = NameError::kNone;
+    const NameCase cases[] = {
+        {"Kelvra Co., Ltd.", ok, ok},
+        {"Kelvra .", ok, ok},
+        {"Kelvra~Pro", ok, ok},              // ten characters: no 8.3 name
+        {"AB~1.TEXT", ok, ok},               // four after the dot
+        {"AB~", ok, ok},
+        {"AB~-1", ok, ok},
+        {kZhongwen + "~1", NameError::kShortName, NameError::kShortName},
+        {"..", NameError::kParentStep, NameError::kParentStep},
+        {"...", NameError::kNothingLeft, NameError::kNothingLeft},
+        {". .", NameError::kNothingLeft, NameError::kNothingLeft},
+        {"KELVRA~1", NameError::kShortName, NameError::kShortName},
+        {"progra~1", NameError::kShortName, NameError::kShortName},
+        {"AB~1.TXT", NameError::kShortName, NameError::kShortName},
+        {"AB~1.txt. ", NameError::kShortName, NameError::kShortName},
+        {"A~B~C1Z", NameError::kShortName, NameError::kShortName},
+        {"CON.", NameError::kReservedDevice, NameError::kReservedDevice},
+        {"nul .x", NameError::kReservedDevice, NameError::kReservedDevice},
+        {"a\\b", NameError::kSeparator, NameError::kSeparator},
+    };
+    const LeadBytes gbk = LeadBytes::ForCodePage(936);
+    const LeadBytes latin = LeadBytes::ForCodePage(1252);
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.name));
+        EXPECT_EQ(CheckFileNameComponent(c.name, gbk), c.gbk);
+        EXPECT_EQ(CheckFileNameComponent(c.name, latin), c.latin);
+    }
+}
+
 TEST(NameRules, EveryErrorHasItsOwnText)
 {
     const std::string none = DescribeNameError(NameError::kNone);
-    for (int e = 1; e <= static_cast<int>(NameError::kComponentTooLong); ++e) {
+    for (int e = 1; e <= static_cast<int>(NameError::kShortName); ++e) {
         const std::string text = DescribeNameError(static_cast<NameError>(e));
         EXPECT_NE(text, none);
         EXPECT_NE(text, "unknown name error");

@@ -78,12 +78,12 @@ const Case kCases[] = {
     {"escaped = stays in the key", "Na\\=me=X\n", "Kelvra", "", kEof},
     {"escaped = only: key without value", "Name\\=X\n", "Kelvra", "", kEof},
     {"backslashes and = in the value", "Title=C:\\Dir\\=x\n", "Kelvra", "C:\\Dir\\=x", kEof},
-    {"bare key sets empty", "Title=T\nName\nTitle\n", "", "", kEof},
-    {"key with = and nothing sets empty", "Name=\n", "", "", kEof},
-    {"key with = and spaces sets empty", "Name =   \n", "", "", kEof},
+    {"bare key counts as absent", "Title=T\nName\nTitle\n", "Kelvra", "", kEof},
+    {"key with = and nothing counts as absent", "Name=Alpha\nName=\n", "Alpha", "", kEof},
+    {"key with = and spaces counts as absent", "Name =   \n", "Kelvra", "", kEof},
     {"empty key ignored", "=Alpha\n", "Kelvra", "", kEof},
     {"CRLF like LF", "Name=Alpha\r\nTitle=Line One\r\n", "Alpha", "Line One", kEof},
-    {"CRLF, bare key", "Title=T\r\nName\r\n", "", "T", kEof},
+    {"CRLF, bare key", "Title=T\r\nName\r\n", "Kelvra", "T", kEof},
     {"lone CR inside a line stays", "Title=A\rB\n", "Kelvra", "A\rB", kEof},
     // Wine's text mode drops both CRs here, Windows' keeps one; read as bytes
     // the parser keeps one.
@@ -139,7 +139,9 @@ const ValueCase kValueCases[] = {
     {"drive", "Name=C:\\Windows\n", "Kelvra", "Kelvra", ""},
     {"colon", "Name=a:b\n", "Kelvra", "Kelvra", ""},
     {"two dots", "Name=..\n", "Kelvra", "Kelvra", ""},
-    {"trailing dot", "Name=Kelvra.\n", "Kelvra", "Kelvra", ""},
+    {"trailing dot stays", "Name=Kelvra Co., Ltd.\n", "Kelvra Co., Ltd.", "Kelvra Co., Ltd.", ""},
+    {"only dots", "Name=...\n", "Kelvra", "Kelvra", ""},
+    {"short-name shape", "Name=PROGRA~1\n", "Kelvra", "Kelvra", ""},
     {"tab", "Name=a\tb\n", "Kelvra", "Kelvra", ""},
     {"device", "Name=CON\n", "Kelvra", "Kelvra", ""},
     {"numbered device", "Name=com1\n", "Kelvra", "Kelvra", ""},
@@ -162,7 +164,7 @@ const ValueCase kValueCases[] = {
     // A zero byte ends the line's text.
     {"zero byte in Name", Bytes("Name=Kel\0vra\nTitle=T\n"), "Kel", "Kel", "T"},
     {"zero byte in Title", Bytes("Title=A\0B\r\nName=N\r\n"), "N", "N", "A"},
-    {"zero byte right after the key", Bytes("Title=T\nName\0=X\n"), "", "", "T"},
+    {"zero byte right after the key", Bytes("Title=T\nName\0=X\n"), "Kelvra", "Kelvra", "T"},
     {"zero byte first", Bytes("\0Name=X\nTitle=T\n"), "Kelvra", "Kelvra", "T"},
     // 0x1A ends the file.
     {"Ctrl-Z without a line end", "Title=T\x1A", "Kelvra", "Kelvra", "T"},

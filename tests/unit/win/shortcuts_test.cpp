@@ -169,19 +169,22 @@ TEST(FillAndSaveShortcuts, AShortcutPathBeyondMaxPathIsSkipped)
 
 TEST(ShortcutFilePath, FitsMaxPathWithItsTerminatorOrIsRefused)
 {
-    const std::string folder200 = "C:\\" + std::string(197, 'f');
-    const struct { const char* what; std::string folder; std::string name; bool ok; std::string path; } cases[] = {
-        {"plain", "C:\\Menu", "Kelvra", true, "C:\\Menu\\Kelvra.lnk"},
-        {"empty folder", "", "Kelvra", false, ""},
-        {"259 bytes", folder200, std::string(54, 'n'), true, folder200 + "\\" + std::string(54, 'n') + ".lnk"},
-        {"260 bytes", folder200, std::string(55, 'n'), false, ""},
-        {"far too long", folder200, std::string(1000, 'n'), false, ""},
+    const std::wstring folder200 = L"C:\\" + std::wstring(197, L'f');
+    // The limit counts characters: 54 Chinese ones fit, as 108 bytes would not.
+    const struct { const char* what; std::wstring folder; std::wstring name; bool ok; std::wstring path; } cases[] = {
+        {"plain", L"C:\\Menu", L"Kelvra", true, L"C:\\Menu\\Kelvra.lnk"},
+        {"empty folder", L"", L"Kelvra", false, L""},
+        {"259 characters", folder200, std::wstring(54, L'n'), true, folder200 + L"\\" + std::wstring(54, L'n') + L".lnk"},
+        {"259 Chinese characters", folder200, std::wstring(54, L'\u51EF'), true,
+         folder200 + L"\\" + std::wstring(54, L'\u51EF') + L".lnk"},
+        {"260 characters", folder200, std::wstring(55, L'n'), false, L""},
+        {"far too long", folder200, std::wstring(1000, L'n'), false, L""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string path = "stale";
-        EXPECT_EQ(ShortcutFilePath(c.folder.c_str(), c.name, path), c.ok);
-        EXPECT_EQ(path, c.path);
+        std::wstring path = L"stale";
+        EXPECT_EQ(ShortcutFilePath(c.folder, c.name, path), c.ok);
+        EXPECT_TRUE(path == c.path);
     }
 }
 
