@@ -55,7 +55,7 @@ public:
     bool CloseTargetFile() override
     {
         const bool ok = file_.Close();
-        if (!ok && why_.empty()) why_ = "cannot be written completely (is the disk full?)";
+        if (!ok && why_.empty()) why_ = std::string("cannot be written completely: ") + std::strerror(errno);
         return ok;
     }
 

@@ -35,8 +35,9 @@ public:
     bool CloseTargetFile() override
     {
         closed.push_back(open);
+        const bool ok = open != failClose;
         open.clear();
-        return true;
+        return ok;
     }
 
     std::vector<int> progress;
@@ -46,6 +47,7 @@ public:
     std::vector<std::string> closed;
     std::set<std::string> refuse;
     std::string failWrite;
+    std::string failClose;   // its content cannot be completed (a full disk)
     std::string open;
 };
 
@@ -259,6 +261,32 @@ TEST(Extraction, FailedWriteIsReported)
     EXPECT_EQ(r.failedPath, kFolder + "big.bin");
     EXPECT_EQ(t.closed, (std::vector<std::string>{kFolder + "a", kFolder + "big.bin"}));
     EXPECT_EQ(t.files.count(kFolder + "c"), 0u);
+}
+
+// A write or a close that fails stops the extraction at that file: no
+// further write, the file closed, nothing after it.
+TEST(Extraction, FailedWriteOrCloseStopsAtThatFile)
+{
+    const std::string big = kFolder + "big.bin";
+    const struct { const char* what; bool write, close; std::vector<std::size_t> chunks; } cases[] = {
+        {"write", true, false, {1, 260}},
+        {"close", false, true, {1, 260, 260, 260, 220}},
+        {"both", true, true, {1, 260}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryTarget t;
+        if (c.write) t.failWrite = big;
+        if (c.close) t.failClose = big;
+        const ExtractResult r = Unpack(Record("a", "1") + Record("big.bin", std::string(1000, 'z')) + Record("c", "3"), t);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.failure, ExtractFailure::kWriteFailed);
+        EXPECT_EQ(r.failedPath, big);
+        EXPECT_EQ(r.records, 1u);
+        EXPECT_EQ(t.chunkSizes, c.chunks);
+        EXPECT_EQ(t.closed, (std::vector<std::string>{kFolder + "a", big}));
+        EXPECT_EQ(t.files.count(kFolder + "c"), 0u);
+    }
 }
 
 TEST(Extraction, PathOverTheLimitIsRefused)

@@ -9,6 +9,8 @@
 
 namespace {
 
+using testbytes::U32;
+
 struct ReadCase {
     const char* what;
     std::string bytes;
@@ -37,6 +39,8 @@ TEST(PackageWalker, HeaderFieldsTable)
         {"whole record", B("\x05\0\0\0" "a.txt" "\x03\0\0\0" "abc", 16), PackageError::kNone, 5, 5, 3},
         {"empty data", B("\x01\0\0\0" "x" "\0\0\0\0", 9), PackageError::kNone, 1, 1, 0},
         {"three bytes only", B("\x05\0\0", 3), PackageError::kShortNameLength, 0, 0, 0},
+        {"name length 259", B("\x03\x01\0\0", 4) + std::string(259, 'n') + U32(1) + "d", PackageError::kNone, 259,
+         259, 1},
         {"name length 260", B("\x04\x01\0\0" "abcd", 8), PackageError::kNameTooLong, 260, 0, 0},
         {"name length 2^32-1", B("\xff\xff\xff\xff" "abcd", 8), PackageError::kNameTooLong, 0xFFFFFFFFu, 0, 0},
         {"name cut short", B("\x05\0\0\0" "a.t", 7), PackageError::kShortName, 5, 3, 0},
