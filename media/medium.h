@@ -13,6 +13,8 @@
 //     msvcr80.dll                    copied into the install folder
 //     SHA256SUMS                     mediatool's checksums of every file above
 //                                    (setup does not read it)
+//     SHA256SUMS.p7s                 on a signed medium: a detached CMS signature
+//                                    of SHA256SUMS by the setup program's signer
 //
 // Setup copies the side files in this order into the install folder, where
 // the package has put the product, among it the program the shortcuts start
@@ -49,6 +51,11 @@ constexpr char kDotNetInstaller[] = "dotnetfx\\dotnetfx.exe";      // offered, n
 constexpr char kChecksumsName[] = "SHA256SUMS";
 // The checksum file's detached signature; it covers that file, not itself.
 constexpr char kChecksumsSignatureName[] = "SHA256SUMS.p7s";
+
+// The runtime assembly the runtime files make up: the manifest names it,
+// and both DLLs carry its version in their version resource.
+constexpr char kRuntimeAssembly[] = "Microsoft.VC80.CRT";
+constexpr char kRuntimeVersion[] = "8.0.50727.762";
 
 // The product name when the description sets none.
 constexpr char kDefaultProductName[] = "Kelvra";

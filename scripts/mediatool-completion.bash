@@ -19,7 +19,7 @@ _mediatool()
         pack) opts="--output --codepage --manifest --skip-empty-dirs" ;;
         list) opts="--json --codepage" ;;
         unpack) opts="--output --codepage" ;;
-        verify) opts="--against --manifest --codepage --strict" ;;
+        verify) opts="--against --manifest --codepage --strict --expect-signer --trust" ;;
         stamp) opts="--append" ;;
         check-stamp) opts="" ;;
         assemble) opts="--payload --setup --output --out --ini --splash --icon --runtime
@@ -41,7 +41,7 @@ _mediatool()
             if [[ $command == assemble || $command == unpack ]]; then COMPREPLY=($(compgen -d -- "$cur"))
             else COMPREPLY=($(compgen -f -- "$cur")); fi
             return ;;
-        --setup|--ini|--splash|--icon|--manifest|--sign|--sign-password-file)
+        --setup|--ini|--splash|--icon|--manifest|--sign|--sign-password-file|--trust)
             COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
         --timestamp-url|--sign-time)

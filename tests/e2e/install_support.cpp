@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 #include "tests/common/bytes.h"
+#include "tests/common/runtime_files.h"
 
 namespace e2e {
 
@@ -106,9 +107,10 @@ std::vector<SideFile> SideFiles()
     return {
         {"Splash.bmp", "BM" + Pattern(300, 4)},
         {"icon.ico", std::string("\0\0\1\0", 4) + Pattern(100, 5)},
-        {"Microsoft.VC80.CRT.manifest", "<assembly manifestVersion=\"1.0\"/>\r\n"},
-        {"msvcp80.dll", "MZ" + Pattern(400, 6)},
-        {"msvcr80.dll", "MZ" + Pattern(450, 7)},
+        // What mediatool takes for the runtime: 32-bit DLLs of its version.
+        {"Microsoft.VC80.CRT.manifest", testbytes::RuntimeManifest()},
+        {"msvcp80.dll", testbytes::RuntimeDll()},
+        {"msvcr80.dll", testbytes::RuntimeDll(8, 0, 50727, 762) + Pattern(50, 7)},
     };
 }
 

@@ -11,48 +11,11 @@
 #include "tests/common/win_files.h"
 #include "tests/e2e/driver.h"
 #include "tests/e2e/install_support.h"
+#include "tests/e2e/tool_run.h"
 
 using namespace e2e;
 
 namespace {
-
-const DWORD kToolTimeoutMs = 60000;
-
-struct ToolRun {
-    DWORD status = STILL_ACTIVE;
-    std::string out;   // standard output and error together
-};
-
-// Starts mediatool.exe with a wide command line, as Explorer or cmd.exe do.
-ToolRun RunTool(const std::wstring& args)
-{
-    ToolRun r;
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE read = nullptr, write = nullptr;
-    if (!::CreatePipe(&read, &write, &sa, 0)) return r;
-    ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = write;
-    si.hStdError = write;
-    std::wstring cmd = L"\"" + Widen(BuildDir() + "mediatool.exe") + L"\" " + args;
-    PROCESS_INFORMATION pi{};
-    const BOOL started =
-        ::CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
-    ::CloseHandle(write);
-    if (started) {
-        char buf[4096];
-        DWORD got = 0;
-        while (::ReadFile(read, buf, sizeof buf, &got, nullptr) && got) r.out.append(buf, got);
-        if (::WaitForSingleObject(pi.hProcess, kToolTimeoutMs) == WAIT_OBJECT_0) ::GetExitCodeProcess(pi.hProcess, &r.status);
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
-    }
-    ::CloseHandle(read);
-    return r;
-}
 
 std::string ReadWide(const std::wstring& path)
 {

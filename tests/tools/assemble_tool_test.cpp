@@ -35,9 +35,9 @@ protected:
         Put(root_ / "splash.bmp", bmp);
         Put(root_ / "icon.ico", std::string("\0\0\1\0icon", 8));
         Put(root_ / "setup.ini", "Name=Kelvra\r\nTitle=\xE6\xA0\x87\xE9\xA2\x98\r\n");   // 标题 in UTF-8
-        Put(root_ / "rt" / "Microsoft.VC80.CRT.manifest", "<manifest/>");
-        Put(root_ / "rt" / "MSVCP80.DLL", "MZmsvcp");    // upper case, as some copies are named
-        Put(root_ / "rt" / "msvcr80.dll", "MZmsvcr");
+        Put(root_ / "rt" / "Microsoft.VC80.CRT.manifest", RuntimeManifest());
+        Put(root_ / "rt" / "MSVCP80.DLL", RuntimeDll());    // upper case, as some copies are named
+        Put(root_ / "rt" / "msvcr80.dll", RuntimeDll());
     }
     void TearDown() override { fs::remove_all(root_); }
 
@@ -69,9 +69,9 @@ TEST_F(AssembleTool, CompleteMedium)
     // 标题 in code page 936 is B1 EA CC E2.
     EXPECT_EQ(Get(m / "setup.ini"), "Name=Kelvra\r\nTitle=\xB1\xEA\xCC\xE2\r\n");
     EXPECT_EQ(Get(m / "icon.ico"), Get(root_ / "icon.ico"));
-    EXPECT_EQ(Get(m / "Microsoft.VC80.CRT.manifest"), "<manifest/>");
-    EXPECT_EQ(Get(m / "msvcp80.dll"), "MZmsvcp");
-    EXPECT_EQ(Get(m / "msvcr80.dll"), "MZmsvcr");
+    EXPECT_EQ(Get(m / "Microsoft.VC80.CRT.manifest"), RuntimeManifest());
+    EXPECT_EQ(Get(m / "msvcp80.dll"), RuntimeDll());
+    EXPECT_EQ(Get(m / "msvcr80.dll"), RuntimeDll());
 
     // The splash picture: the original bytes, then a trailer with the stamp,
     // which setup's own check (check-stamp) accepts; the input is untouched.
@@ -155,6 +155,8 @@ TEST_F(AssembleTool, Refusals)
         {"no runtime files", nullptr, "", "runtime files: none given; setup stops with 'cannot copy file'"},
         {"runtime file missing", [](const fs::path& r) { fs::remove(r / "rt" / "msvcr80.dll"); },
          " --runtime RT", "rt/msvcr80.dll: missing; setup stops with 'cannot copy file' without it"},
+        {"an HTML page saved as a runtime DLL", [](const fs::path& r) { Put(r / "rt" / "msvcr80.dll", "<html>404</html>"); },
+         " --runtime RT", "rt/msvcr80.dll: not a Windows DLL (no PE header)"},
         {"payload name a package cannot hold", [](const fs::path& r) { Put(r / "payload" / "x" / "a:b", ""); },
          " --placeholder-runtime", "contains ':'"},
         {"payload name too long", [](const fs::path& r) { Put(r / "payload" / std::string(130, 'a') / std::string(129, 'b'), ""); },

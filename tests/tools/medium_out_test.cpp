@@ -71,9 +71,7 @@ protected:
         Put(root_ / "payload" / "Kelvra.exe", "MZprogram");
         Put(root_ / "payload" / "data" / "a.txt", "data");
         Put(root_ / "setup.exe", SmallPe());
-        Put(root_ / "rt" / "Microsoft.VC80.CRT.manifest", "<manifest/>");
-        Put(root_ / "rt" / "msvcp80.dll", "MZmsvcp");
-        Put(root_ / "rt" / "msvcr80.dll", "MZmsvcr");
+        PutRuntime(root_ / "rt");
     }
     void TearDown() override { fs::remove_all(root_); }
 
@@ -319,7 +317,8 @@ protected:
         // A throw-away certificate, made here and never committed.
         const ToolRun cert = RunCommand(
             "(cd " + Q(root_) + " && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem "
-            "-days 2 -subj '/CN=Kelvra Test Signer/O=Kelvra Test Ltd' && openssl pkcs12 -export -inkey key.pem "
+            "-days 2 -subj '/CN=Kelvra Test Signer/O=Kelvra Test Ltd' -addext basicConstraints=critical,CA:FALSE "
+            "-addext extendedKeyUsage=codeSigning && openssl pkcs12 -export -inkey key.pem "
             "-in cert.pem -out cert.p12 -passout 'pass:s3cret pass')");
         ASSERT_EQ(cert.status, 0) << cert.out;
         Put(root_ / "password", "s3cret pass\n");
@@ -349,6 +348,19 @@ TEST_F(Signing, SignsTheMediumsSetupProgram)
     ASSERT_TRUE(signing::ReadSignature(root_ / "setup.exe", s, why)) << why;
     EXPECT_EQ(signing::Describe(s), "unsigned");
     EXPECT_FALSE(signing::ReadSignature(root_ / "payload" / "Kelvra.exe", s, why));
+
+    // --strict holds: the check takes the certificate just signed with as the
+    // expected signer. An unsigned medium put over it takes the old signature away.
+    const fs::path m = root_ / "strict";
+    const ToolRun strict = Tool(Assemble(m, " --strict --runtime " + Q(root_ / "rt") + " --sign " +
+                                                Q(root_ / "cert.p12") + " --sign-password-file " + Q(root_ / "password")));
+    ASSERT_EQ(strict.status, 0) << strict.out;
+    EXPECT_EQ(RunCommand("openssl cms -verify -binary -inform DER -noverify -in " + Q(m / "SHA256SUMS.p7s") +
+                         " -content " + Q(m / "SHA256SUMS") + " -out /dev/null").status, 0);
+    const ToolRun replaced = Tool(Assemble(m, " --replace --runtime " + Q(root_ / "rt")));
+    ASSERT_EQ(replaced.status, 0) << replaced.out;
+    EXPECT_TRUE(Has(replaced.out, "removed from the previous medium: SHA256SUMS.p7s")) << replaced.out;
+    EXPECT_FALSE(fs::exists(m / "SHA256SUMS.p7s"));
 }
 
 // A fixed signing time gives the same signed medium twice.
@@ -372,7 +384,7 @@ TEST_F(Signing, Refusals)
         const char* message;
     } cases[] = {
         {"wrong password", Sign(root_ / "m", " --sign-password-file " + Q(root_ / "setup.exe")), 1,
-         "cannot be signed: osslsigncode failed"},
+         "cert.p12: cannot be opened with its password"},
         {"password on the command line", Sign(root_ / "m", " --sign-password x"), 2, "never taken from the command line"},
         {"no certificate", Assemble(root_ / "m", " --placeholder-runtime --sign " + Q(root_ / "none.p12")), 1,
          "none.p12: no such file (--sign)"},
@@ -386,6 +398,131 @@ TEST_F(Signing, Refusals)
         const ToolRun r = Tool(c.args);
         EXPECT_EQ(r.status, c.status) << r.out;
         EXPECT_TRUE(Has(r.out, c.message)) << r.out;
+        EXPECT_FALSE(fs::exists(root_ / "m")) << "nothing written";
+    }
+}
+
+// A throw-away certificate made by openssl in `dir`: NAME.pem, NAME.p12
+// (password "pw"); `options` adds to the request (extensions, days).
+int MakeCertificate(const fs::path& dir, const std::string& name, const std::string& options)
+{
+    return RunCommand("cd " + Q(dir) + " && openssl req -x509 -newkey rsa:2048 -nodes -keyout " + name + ".key -out " +
+                      name + ".pem -subj '/CN=" + name + "' " + options + " && openssl pkcs12 -export -inkey " + name +
+                      ".key -in " + name + ".pem -out " + name + ".p12 -passout pass:pw")
+        .status;
+}
+
+// What verify says of a signed medium after one change, next to what
+// osslsigncode and openssl say of the same bytes.
+TEST_F(Signing, VerifyChecksEverySignature)
+{
+    const std::string eku = "-addext basicConstraints=critical,CA:FALSE -addext extendedKeyUsage=codeSigning";
+    ASSERT_EQ(MakeCertificate(root_, "Other", eku), 0);
+    Put(root_ / "pw", "pw\n");
+    const fs::path base = root_ / "base";
+    // The key passes through the temporary folder and must not stay there.
+    fs::create_directories(root_ / "tmp");
+    const ToolRun a = RunCommand("TMPDIR=" + Q(root_ / "tmp") + " '" MEDIATOOL_PATH "' " +
+                                 Assemble(base, " --runtime " + Q(root_ / "rt") + " --sign " + Q(root_ / "cert.p12") +
+                                                    " --sign-password-file " + Q(root_ / "password")));
+    ASSERT_EQ(a.status, 0) << a.out;
+    EXPECT_TRUE(fs::is_empty(root_ / "tmp"));
+    std::string fingerprint =
+        RunCommand("openssl x509 -in " + Q(root_ / "cert.pem") + " -noout -fingerprint -sha256 | cut -d= -f2").out;
+    fingerprint.erase(fingerprint.find_last_not_of("\n") + 1);
+    // Another program, signed by another signer: its signature goes onto ours.
+    Put(root_ / "other.exe", SmallPe().replace(0x201, 1, "\x90"));
+    ASSERT_EQ(RunCommand("osslsigncode sign -pkcs12 " + Q(root_ / "Other.p12") + " -readpass " + Q(root_ / "pw") +
+                         " -h sha256 -in " + Q(root_ / "other.exe") + " -out " + Q(root_ / "other.signed")).status, 0);
+    const std::string me = " --expect-signer 'CN=Kelvra Test Signer, O=Kelvra Test Ltd'";
+    const fs::path m = root_ / "m";
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::string options;
+        std::string message;   // in verify's output
+        std::string independent;   // a command that must agree (0: holds)
+        bool holds;
+        bool resum = false;   // SHA256SUMS recomputed with sha256sum, as anyone can
+    } cases[] = {
+        {"pinned by subject", [] {}, me, "ready for release (code page 936; signer pinned (CN=Kelvra Test Signer, O=",
+         "osslsigncode verify -CAfile " + Q(root_ / "cert.pem") + " -in " + Q(m / "setup.exe"), true},
+        {"pinned by fingerprint", [] {}, " --expect-signer " + fingerprint, "signer pinned (" + fingerprint + ")", "true",
+         true},
+        {"chained", [] {}, " --trust " + Q(root_ / "cert.pem"), "ready for release (code page 936; chain checked", "true",
+         true},
+        {"neither pinned nor chained", [] {}, "", "signer neither pinned (--expect-signer) nor chained", "true", false},
+        {"pinned to another signer", [] {}, " --expect-signer CN=Other", "not by the expected signer CN=Other", "true",
+         false},
+        {"chained to another CA", [] {}, " --trust " + Q(root_ / "Other.pem"), "the signer's certificate: ",
+         "! osslsigncode verify -CAfile " + Q(root_ / "Other.pem") + " -in " + Q(m / "setup.exe"), false},
+        {"one byte of setup.exe changed", [&] { Put(m / "setup.exe", Get(m / "setup.exe").replace(0x200, 1, "\xC2")); },
+         me, "the program differs from what was signed",
+         "osslsigncode verify -CAfile " + Q(root_ / "cert.pem") + " -in " + Q(m / "setup.exe") + " | grep MISMATCH", false,
+         true},
+        {"a signature copied from another program", [&] {
+             Put(m / "setup.exe", Get(root_ / "other.signed").replace(0x200, 0x200, SmallPe().substr(0x200, 0x200)));
+         }, " --expect-signer CN=Other", "the program differs from what was signed",
+         "! osslsigncode verify -CAfile " + Q(root_ / "Other.pem") + " -in " + Q(m / "setup.exe"), false, true},
+        {"a nested signature does not rescue the main one", [&] {
+             RunCommand("osslsigncode sign -nest -pkcs12 " + Q(root_ / "Other.p12") + " -readpass " + Q(root_ / "pw") +
+                        " -h sha256 -in " + Q(base / "setup.exe") + " -out " + Q(root_ / "nested") + " && mv " +
+                        Q(root_ / "nested") + " " + Q(m / "setup.exe"));
+         }, " --trust " + Q(root_ / "Other.pem"), "the signer's certificate: ",
+         // osslsigncode's exit status says yes: only its report of each signature says no.
+         "osslsigncode verify -CAfile " + Q(root_ / "Other.pem") + " -in " + Q(m / "setup.exe"), false, true},
+        {"the checksum file's signature removed", [&] { fs::remove(m / "SHA256SUMS.p7s"); }, me,
+         "SHA256SUMS.p7s: missing", "true", false},
+        {"a line of SHA256SUMS deleted", [&] { Put(m / "SHA256SUMS", Get(m / "SHA256SUMS").substr(65 + 10)); }, me,
+         "SHA256SUMS.p7s: does not hold over SHA256SUMS",
+         "! openssl cms -verify -binary -inform DER -noverify -in " + Q(m / "SHA256SUMS.p7s") + " -content " +
+             Q(m / "SHA256SUMS") + " -out /dev/null",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(m);
+        fs::copy(base, m);
+        c.change();
+        if (c.resum) {
+            ASSERT_EQ(Resum(m), 0);
+        }
+        const ToolRun r = Tool("verify --strict " + Q(m) + c.options);
+        EXPECT_EQ(r.status, c.holds ? 0 : 1) << r.out;
+        EXPECT_TRUE(Has(r.out, c.message)) << r.out;
+        const ToolRun other = RunCommand(c.independent);
+        EXPECT_EQ(other.status, 0) << c.independent << "\n" << other.out;
+    }
+}
+
+// Certificates Windows refuses for programs are refused before anything is
+// written, each with its reason.
+TEST_F(Signing, RefusesCertificatesWindowsRefuses)
+{
+    Put(root_ / "ext", "basicConstraints=critical,CA:FALSE\nextendedKeyUsage=codeSigning\n");
+    ASSERT_EQ(RunCommand("cd " + Q(root_) + " && openssl req -new -newkey rsa:2048 -nodes -keyout Old.key -subj /CN=Old "
+                         "-out old.csr && openssl x509 -req -in old.csr -signkey Old.key -days -1 -extfile ext -out "
+                         "Old.pem && openssl pkcs12 -export -inkey Old.key -in Old.pem -out Old.p12 -passout pass:pw")
+                  .status, 0);
+    ASSERT_EQ(MakeCertificate(root_, "Server", "-addext basicConstraints=critical,CA:FALSE -addext "
+                                               "extendedKeyUsage=serverAuth"), 0);
+    ASSERT_EQ(MakeCertificate(root_, "Ca", "-addext extendedKeyUsage=codeSigning"), 0);   // req -x509 makes a CA
+    Put(root_ / "pw", "pw\n");
+    const struct {
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {"Old", "certificate has expired; Windows refuses programs signed with it"},
+        {"Server", "its extended key usage does not include code signing"},
+        {"Ca", "a CA certificate (basic constraints CA:TRUE)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path p12 = root_ / (std::string(c.name) + ".p12");
+        const ToolRun r = Tool(Assemble(root_ / "m", " --placeholder-runtime --sign " + Q(p12) +
+                                                         " --sign-password-file " + Q(root_ / "pw")));
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_TRUE(Has(r.out, p12.string() + ": " + c.reason)) << r.out;
         EXPECT_FALSE(fs::exists(root_ / "m")) << "nothing written";
     }
 }

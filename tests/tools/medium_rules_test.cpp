@@ -28,9 +28,7 @@ protected:
         Put(root_ / "payload" / "Kelvra.exe", "MZprogram");
         Put(root_ / "setup.exe", SmallPe());
         Put(root_ / "setup.ini", "Name=Kelvra\n");
-        Put(root_ / "rt" / "Microsoft.VC80.CRT.manifest", "<manifest/>");
-        Put(root_ / "rt" / "msvcp80.dll", "MZmsvcp");
-        Put(root_ / "rt" / "msvcr80.dll", "MZmsvcr");
+        PutRuntime(root_ / "rt");
         m_ = root_ / "m";
     }
     void TearDown() override { fs::remove_all(root_); }
@@ -104,8 +102,9 @@ TEST_F(MediumRules, WhatTheChecksumFileDoesNotCover)
         {"a program under another name", [](const fs::path& m) { Put(m / "notes.bin", SmallPe()); }, false, 1, 1,
          "a Windows program under another name"},
         {"a readme", [](const fs::path& m) { Put(m / "docs" / "readme.txt", ""); }, false, 0, 1, "docs: a folder not listed"},
-        {"the checksum file's signature is covered", [](const fs::path& m) { Put(m / "SHA256SUMS.p7s", ""); }, false, 0, 0,
-         "ready for release"},
+        // Not an unlisted file, but judged as a signature: here it signs for an unsigned program.
+        {"the checksum file's signature beside an unsigned program", [](const fs::path& m) { Put(m / "SHA256SUMS.p7s", ""); },
+         false, 1, 1, "SHA256SUMS.p7s: signs the checksums of a medium whose setup program is unsigned"},
         {"a killed run's staging", [](const fs::path& m) { Put(m / ".mediatool.999999999.tmp" / "Setup.pkg", ""); }, false,
          1, 1, "the staging folder of an interrupted mediatool run"},
         {"the package left out of the listing", [](const fs::path& m) {

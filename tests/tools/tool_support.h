@@ -14,6 +14,7 @@
 #include <string>
 
 #include "tests/common/bytes.h"
+#include "tests/common/runtime_files.h"
 #include "tests/common/temp_dir.h"
 
 namespace tooltest {
@@ -115,6 +116,17 @@ inline std::string SmallPe()
     pe[0x200] = '\xC3';             // ret
     return pe;
 }
+
+// The runtime files of a medium, as --runtime DIR takes them.
+inline void PutRuntime(const fs::path& dir)
+{
+    Put(dir / "Microsoft.VC80.CRT.manifest", testbytes::RuntimeManifest());
+    Put(dir / "msvcp80.dll", testbytes::RuntimeDll());
+    Put(dir / "msvcr80.dll", testbytes::RuntimeDll());
+}
+
+using testbytes::RuntimeDll;
+using testbytes::RuntimeManifest;
 
 } // namespace tooltest
 

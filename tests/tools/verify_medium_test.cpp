@@ -42,9 +42,7 @@ protected:
         Put(root_ / "setup.exe", SmallPe());
         Put(root_ / "setup.ini", "Name=Kelvra\r\nTitle=T\r\n");
         Put(root_ / "splash.bmp", "BM" + std::string(700, 'p'));
-        Put(root_ / "rt" / "Microsoft.VC80.CRT.manifest", "<manifest/>");
-        Put(root_ / "rt" / "msvcp80.dll", "MZmsvcp");
-        Put(root_ / "rt" / "msvcr80.dll", "MZmsvcr");
+        PutRuntime(root_ / "rt");
         medium_ = root_ / "m";
     }
     void TearDown() override { fs::remove_all(root_); }
@@ -101,6 +99,23 @@ TEST_F(VerifyMedium, EachFaultIsNamed)
          "(..\\x): "},
         {"a byte the code page does not decode", [](const fs::path& m) { Put(m / "setup.ini", "Name=K\nTitle=ab\xFF\n"); },
          true, "setup.ini:2:9: byte 0xFF is not a character of code page 936"},
+        // The runtime files: a hand-made DLL with one field changed each.
+        {"an HTML page saved as msvcr80.dll", [](const fs::path& m) { Put(m / "msvcr80.dll", "<html>Not found</html>"); },
+         true, "msvcr80.dll: not a Windows DLL (no PE header)"},
+        {"a DLL of another version", [](const fs::path& m) { Put(m / "msvcp80.dll", RuntimeDll(8, 0, 50727, 42)); }, true,
+         "msvcp80.dll: version 8.0.50727.42, not 8.0.50727.762"},
+        {"a program, not a DLL", [](const fs::path& m) { Put(m / "msvcp80.dll", RuntimeDll().replace(testbytes::kDllCharacteristicsAt + 1, 1, "\x01")); },
+         true, "msvcp80.dll: a program, not a DLL"},
+        {"a 64-bit DLL", [](const fs::path& m) { Put(m / "msvcp80.dll", RuntimeDll().replace(testbytes::kDllMachineAt, 2, "\x64\x86")); },
+         true, "msvcp80.dll: not a 32-bit x86 DLL"},
+        {"no version resource", [](const fs::path& m) { Put(m / "msvcr80.dll", RuntimeDll().replace(testbytes::kDllResourceRvaAt, 4, U32(0))); },
+         true, "msvcr80.dll: no version resource"},
+        {"a version resource pointing outside", [](const fs::path& m) {
+             Put(m / "msvcr80.dll", RuntimeDll().replace(testbytes::kDllVersionDataRvaAt, 4, U32(0x7FFFFFF0)));
+         }, true, "msvcr80.dll: the resource table is broken"},
+        {"the manifest of another version", [](const fs::path& m) {
+             Put(m / "Microsoft.VC80.CRT.manifest", RuntimeManifest("8.0.50608.0"));
+         }, true, "Microsoft.VC80.CRT.manifest: names version \"8.0.50608.0\" of Microsoft.VC80.CRT, not 8.0.50727.762"},
         {"the splash picture's stamp broken", [](const fs::path& m) { FlipByte(m / "Splash.bmp", 5); }, true,
          "Splash.bmp: setup will not show it"},
     };

@@ -19,6 +19,8 @@
 #include "tools/mediatool/medium_check.h"
 #include "tools/mediatool/medium_writer.h"
 #include "tools/mediatool/options.h"
+#include "tools/mediatool/runtime_check.h"
+#include "tools/mediatool/signature_check.h"
 #include "tools/mediatool/signing.h"
 
 namespace {
@@ -136,8 +138,34 @@ bool ParseOptions(const Args& args, AssembleOptions& o, int& status)
     return CheckSignOptions(o.sign);
 }
 
+// The runtime files in --runtime DIR, in RuntimeFiles' order, and what they
+// are: the medium check's findings, named by the input.
+template <typename Refuse>
+void FindRuntime(const AssembleOptions& o, std::vector<fs::path>& runtime, Refuse& refuse)
+{
+    std::error_code ec;
+    const fs::path dir = ArgPath(o.runtime);
+    std::vector<runtime::File> files;
+    for (const char* name : RuntimeFiles()) {
+        fs::path found = dir / name;
+        // A file that differs only in letter case is the same file to Windows.
+        if (!fs::is_regular_file(found, ec)) {
+            found.clear();
+            for (const auto& e : fs::directory_iterator(dir, ec))
+                if (e.is_regular_file(ec) && AsciiLower(PathText(e.path().filename())) == AsciiLower(name)) found = e.path();
+        }
+        if (found.empty())
+            refuse(Join(o.runtime, name), "missing; setup stops with 'cannot copy file' without it");
+        else
+            runtime.push_back(found), files.push_back({name, found});
+    }
+    if (files.size() != RuntimeFiles().size()) return;
+    for (const runtime::Finding& f : runtime::CheckFiles(files)) refuse(Join(o.runtime, f.name), f.why);
+}
+
 // Checks that need nothing written; prints each refusal. False when any.
-bool CheckInputs(const AssembleOptions& o, std::vector<fs::path>& runtime)
+// `signer`: the certificate --sign signs with.
+bool CheckInputs(const AssembleOptions& o, std::vector<fs::path>& runtime, sigcheck::Certificate& signer)
 {
     bool ok = true;
     std::error_code ec;
@@ -158,25 +186,11 @@ bool CheckInputs(const AssembleOptions& o, std::vector<fs::path>& runtime)
         refuse(o.splash, "no such file (--splash)");
     if (!o.icon.empty() && !fs::is_regular_file(ArgPath(o.icon), ec)) refuse(o.icon, "no such file (--icon)");
 
-    if (o.runtime.empty() && !o.placeholderRuntime) {
+    if (o.runtime.empty() && !o.placeholderRuntime)
         refuse("runtime files", "none given; setup stops with 'cannot copy file' without " +
                                     NameList(RuntimeFiles(), " and ") + " (--runtime DIR)");
-    } else if (!o.runtime.empty()) {
-        const fs::path dir = ArgPath(o.runtime);
-        for (const char* name : RuntimeFiles()) {
-            fs::path found = dir / name;
-            // A file that differs only in letter case is the same file to Windows.
-            if (!fs::is_regular_file(found, ec)) {
-                found.clear();
-                for (const auto& e : fs::directory_iterator(dir, ec))
-                    if (e.is_regular_file(ec) && AsciiLower(PathText(e.path().filename())) == AsciiLower(name)) found = e.path();
-            }
-            if (found.empty())
-                refuse(Join(o.runtime, name), "missing; setup stops with 'cannot copy file' without it");
-            else
-                runtime.push_back(found);
-        }
-    }
+    else if (!o.runtime.empty())
+        FindRuntime(o, runtime, refuse);
 
     const fs::path out = ArgPath(o.out);
     if (fs::exists(out, ec)) {
@@ -197,6 +211,8 @@ bool CheckInputs(const AssembleOptions& o, std::vector<fs::path>& runtime)
     if (!place.what.empty()) refuse(place.what, place.why);
     std::string what, why;
     if (!o.sign.certificate.empty() && !signing::CheckSigning(o.sign, what, why)) refuse(what, why);
+    else if (!o.sign.certificate.empty())
+        for (const std::string& p : sigcheck::CheckSigningCertificate(o.sign, signer)) refuse(o.sign.certificate, p);
     return ok;
 }
 
@@ -236,8 +252,10 @@ void HelpAssemble()
         "  --strict           refuse on any warning or placeholder runtime files,\n"
         "                     writing nothing (for CI; as verify --strict)\n"
         "  --sign CERT.p12    sign the medium's setup program (Authenticode, SHA-256) with\n"
-        "                     osslsigncode before the checksums are taken; mediatool.exe\n"
-        "                     cannot sign (use signtool before assembling)\n"
+        "                     osslsigncode before the checksums are taken, and the checksum\n"
+        "                     file (detached CMS, %s) with OpenSSL; the check\n"
+        "                     then takes this certificate as the expected signer;\n"
+        "                     mediatool.exe cannot sign (use signtool before assembling)\n"
         "  --sign-password-file FILE  the certificate's password: the file's first line;\n"
         "                     without it, the environment variable %s.\n"
         "                     Never on the command line, where other users can read it\n"
@@ -256,8 +274,12 @@ void HelpAssemble()
         "refuses, and whatever the medium check finds a problem: a setup program that\n"
         "is not a 32-bit Windows GUI program, a payload without %s at its top\n"
         "level (the shortcuts start it), a description file the code page cannot hold\n"
-        "(its line and column); also an output folder that touches an input, a\n"
-        "certificate or password osslsigncode cannot use.\n"
+        "(its line and column), runtime files that are not the runtime (a manifest\n"
+        "that does not name the assembly and its version, a DLL that is not a 32-bit\n"
+        "DLL of that version), a signature that does not hold; also an output folder\n"
+        "that touches an input, a certificate or password osslsigncode cannot use, a\n"
+        "certificate Windows refuses for signing programs (expired or not yet valid,\n"
+        "without the code-signing extended key usage, a CA certificate).\n"
         "Warned: target paths longer than 259 characters under the default folder of\n"
         "32-bit and 64-bit Windows (C:\\Program Files\\<Name>\\, C:\\Program Files (x86)\\<Name>\\),\n"
         "payload files that setup's side files replace, a Name that setup passes over\n"
@@ -266,18 +288,22 @@ void HelpAssemble()
         "Exit status: 0 assembled (perhaps with warnings), 1 refused, 2 usage error\n"
         "(also --sign on Windows); interrupted: the signal's own status.\n",
         kPackageName, kSplashName, kIconName, runtime.front(), NameList(dlls, ", ").c_str(), medium::kChecksumsName,
-        SupportedCodePages(), kPackageName, medium::kChecksumsName, signing::kPasswordVariable, kProgramName);
+        SupportedCodePages(), kPackageName, medium::kChecksumsName, medium::kChecksumsSignatureName,
+        signing::kPasswordVariable, kProgramName);
 }
 
 namespace {
 
 // The medium check on the staging, as verify runs it on a medium; prints
 // what it found under the medium's own names. False when refused.
-bool CheckStaged(const AssembleOptions& o, const MediumWriter& writer, MediumReport& report)
+bool CheckStaged(const AssembleOptions& o, const sigcheck::Certificate& signer, const MediumWriter& writer,
+                 MediumReport& report)
 {
     MediumCheckOptions options;
     options.cp = o.cp;
     options.digestsKnown = true;
+    // The program was just signed with this certificate: it is the expected signer.
+    options.expect.signer = signer.fingerprint;
     report = CheckMedium(writer.Stage(), options);
     const fs::path out = ArgPath(o.out);
     Warnings warnings;
@@ -305,10 +331,7 @@ void PrintSummary(const AssembleOptions& o, const MediumWriter& writer, const St
     const std::string shownName = DisplayName(facts.productName, o.cp);
     std::printf("medium %s (code page %u):\n", PathText(out).c_str(), o.cp);
     std::vector<std::pair<std::string, std::string>> rows;
-    signing::Signature signature;
-    std::string why;
-    signing::ReadSignature(out / fs::u8path(st.setupName), signature, why);
-    rows.push_back({st.setupName, "the setup program, " + signing::Describe(signature)});
+    rows.push_back({st.setupName, "the setup program, " + facts.signature});
     rows.push_back({kPackageName, std::to_string(st.packed.records.size()) + " files, " +
                                       std::to_string(st.packed.dataSize) + " bytes of data"});
     if (!st.iniName.empty())
@@ -329,6 +352,8 @@ void PrintSummary(const AssembleOptions& o, const MediumWriter& writer, const St
                     row.second.c_str(), hex.c_str());
     }
     std::printf("  %-28s %10s  every file above, for sha256sum -c\n", checksums::kFileName, "");
+    if (!o.sign.certificate.empty())
+        std::printf("  %-28s %10s  its signature, for openssl cms -verify\n", medium::kChecksumsSignatureName, "");
     for (const std::string& name : writer.Leftovers())
         std::printf("removed, left by an interrupted run: %s/\n", name.c_str());
     for (const std::string& name : writer.Removed()) std::printf("removed from the previous medium: %s\n", name.c_str());
@@ -352,7 +377,8 @@ int RunAssemble(const Args& args)
     if (!ParseOptions(args, o, status)) return status;
 
     std::vector<fs::path> runtime;
-    if (!CheckInputs(o, runtime)) {
+    sigcheck::Certificate signer;
+    if (!CheckInputs(o, runtime, signer)) {
         std::fprintf(stderr, "mediatool assemble: nothing written\n");
         return kExitRefused;
     }
@@ -364,9 +390,13 @@ int RunAssemble(const Args& args)
     MediumWriter writer(ArgPath(o.out), MediumFileNames(st.setupName, DescriptionFileName(st.setupName)));
     MediumRefusal refusal;
     MediumReport report;
+    if (!o.sign.certificate.empty())
+        writer.SignChecksumsWith([&o](const fs::path& sums, const fs::path& signature, std::string& why) {
+            return sigcheck::SignChecksums(sums, signature, o.sign, why);
+        });
     const bool staged = writer.Begin(refusal) && StageMedium(o, runtime, writer, st, refusal) && writer.Seal(refusal);
     for (const fs::path& d : st.packed.leftOut) Refuse(kCmd, PathText(d), "empty folder left out");
-    if (!staged || !CheckStaged(o, writer, report) || !writer.Commit(refusal)) {
+    if (!staged || !CheckStaged(o, signer, writer, report) || !writer.Commit(refusal)) {
         for (const PackRefusal& r : st.packed.refusals) Refuse(kCmd, r.what, r.why);
         if (!refusal.what.empty() && st.packed.refusals.empty()) Refuse(kCmd, refusal.what, refusal.why);
         writer.Abandon();

@@ -147,7 +147,8 @@ void HelpVerify()
 {
     std::printf(
         "usage: mediatool verify PACKAGE [--against DIR] [--manifest FILE] [--codepage N]\n"
-        "       mediatool verify MEDIUM_DIR [--codepage N] [--strict]\n\n"
+        "       mediatool verify MEDIUM_DIR [--codepage N] [--strict]\n"
+        "                        [--expect-signer SUBJECT|SHA256] [--trust CAFILE]\n\n"
         "Checks the package end to end: records laid out whole, the last one ending\n"
         "exactly at the end of the file, every name one that setup accepts, no two\n"
         "names equal but for case (Windows keeps one of them), not empty. A lone\n"
@@ -160,12 +161,18 @@ void HelpVerify()
         "description file listed; every file or folder it does not list named\n"
         "(programs, DLLs, manifests, .local folders, autorun.inf and a staging folder\n"
         "left by a killed run are problems, anything else a warning); the setup program\n"
-        "it lists a 32-bit Windows GUI program, and its signature; the package as above,\n"
-        "with the program the shortcuts start, target paths over 259 characters and\n"
-        "payload files a side file replaces; the description file through setup's own\n"
-        "parser (decodes in the code page, a Name setup can use, no unknown keys); the\n"
-        "runtime files, not placeholders (not for release); the splash picture's\n"
-        "stamp. Every problem is listed.\n\n"
+        "it lists a 32-bit Windows GUI program, and its signatures (below); the package\n"
+        "as above, with the program the shortcuts start, target paths over 259\n"
+        "characters and payload files a side file replaces; the description file\n"
+        "through setup's own parser (decodes in the code page, a Name setup can use, no\n"
+        "unknown keys); the\n"
+        "runtime files: 32-bit DLLs of the version the manifest names, no placeholders\n"
+        "(not for release); the splash picture's stamp. Every problem is listed.\n\n"
+        "A signed setup program's signature is checked, not read: the main signature\n"
+        "decides (a nested one never rescues it), over the program's bytes as they are\n"
+        "(Authenticode digest, page hashes), by a signer fit for code signing at signing\n"
+        "time; %s must then hold a signature of %s by the same\n"
+        "certificate. Who signed is proven only by --expect-signer or --trust.\n\n"
         "  --against DIR    also compare every record byte for byte with the file of\n"
         "                   the same name below DIR, and name files in DIR that no\n"
         "                   record holds\n"
@@ -176,12 +183,17 @@ void HelpVerify()
         "  --codepage N     the code page of the names (default 936; with --manifest,\n"
         "                   the manifest's)\n"
         "  --strict         with a medium: warnings (such as unknown keys in the\n"
-        "                   description file or a file the checksums do not list)\n"
-        "                   count as problems\n"
+        "                   description file, a file the checksums do not list, or a\n"
+        "                   signer neither pinned nor chained) count as problems\n"
+        "  --expect-signer SUBJECT|SHA256  the setup program must be signed by this\n"
+        "                   signer: its subject as verify prints it (\"CN=..., O=...\",\n"
+        "                   compared whole) or its certificate's SHA-256 fingerprint\n"
+        "  --trust CAFILE   the signer's chain must reach a certificate of CAFILE (PEM;\n"
+        "                   not in mediatool.exe, which checks with WinVerifyTrust)\n"
         "  -q, --quiet      nothing on success; problems are still listed\n\n"
         "Exit status: 0 verified, 1 differences, a broken package or a medium with\n"
         "problems, 2 usage error.\n",
-        medium::kChecksumsName);
+        medium::kChecksumsName, medium::kChecksumsSignatureName, medium::kChecksumsName);
 }
 
 namespace {
@@ -190,19 +202,23 @@ struct VerifyOptions {
     fs::path target, against, manifestPath;
     bool haveAgainst = false, haveManifest = false, haveCodePage = false, strict = false;
     unsigned cp = kDefaultCodePage;
+    sigcheck::Expectation expect;   // --expect-signer, --trust
 };
 
 bool ParseVerify(const Args& args, VerifyOptions& o)
 {
     ParsedArgs parsed;
     if (!ParseCommandLine(kCmd, args,
-                          {{"against", 0, true}, {"manifest", 0, true}, {"codepage", 0, true}, {"strict", 0, false}},
+                          {{"against", 0, true}, {"manifest", 0, true}, {"codepage", 0, true}, {"strict", 0, false},
+                           {"expect-signer", 0, true}, {"trust", 0, true}},
                           parsed))
         return false;
     for (const auto& [name, value] : parsed.options) {
         if (name == "against") o.against = ArgPath(value), o.haveAgainst = true;
         else if (name == "manifest") o.manifestPath = ArgPath(value), o.haveManifest = true;
         else if (name == "strict") o.strict = true;
+        else if (name == "expect-signer") o.expect.signer = value;
+        else if (name == "trust") o.expect.trustFile = value;
         else if (name == "codepage" && !TakeCodePage(kCmd, value, o.cp)) return false;
         else if (name == "codepage") o.haveCodePage = true;
     }
@@ -213,8 +229,8 @@ bool ParseVerify(const Args& args, VerifyOptions& o)
     if (fs::is_directory(o.target, ec)) {
         if (o.haveAgainst || o.haveManifest)
             return UsageError(kCmd, "--against and --manifest take a package, not a medium folder"), false;
-    } else if (o.strict) {
-        return UsageError(kCmd, "--strict takes a medium folder"), false;
+    } else if (o.strict || !o.expect.signer.empty() || !o.expect.trustFile.empty()) {
+        return UsageError(kCmd, "--strict, --expect-signer and --trust take a medium folder"), false;
     }
     return true;
 }
@@ -222,8 +238,12 @@ bool ParseVerify(const Args& args, VerifyOptions& o)
 // verify MEDIUM_DIR: the medium check, printed. Sound findings only without -q.
 int VerifyMediumFolder(const VerifyOptions& o)
 {
+    std::error_code ec;
+    if (!o.expect.trustFile.empty() && !fs::is_regular_file(ArgPath(o.expect.trustFile), ec))
+        return Refuse(kCmd, o.expect.trustFile, "no such file (--trust)"), kExitRefused;
     MediumCheckOptions options;
     options.cp = o.cp;
+    options.expect = o.expect;
     const MediumReport report = CheckMedium(o.target, options);
     std::size_t problems = 0;
     for (const Finding& f : report.findings) {
@@ -239,7 +259,10 @@ int VerifyMediumFolder(const VerifyOptions& o)
                                              " found; not ready for release");
         return kExitRefused;
     }
-    if (!Quiet()) std::printf("%s: a medium ready for release (code page %u)\n", PathText(o.target).c_str(), o.cp);
+    const std::string& trust = report.facts.trust;
+    if (!Quiet())
+        std::printf("%s: a medium ready for release (code page %u%s%s)\n", PathText(o.target).c_str(), o.cp,
+                    trust.empty() ? "" : "; ", trust.c_str());
     return kExitOk;
 }
 

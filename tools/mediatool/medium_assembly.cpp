@@ -8,6 +8,7 @@
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/description_check.h"
 #include "tools/mediatool/host_file.h"
+#include "tools/mediatool/runtime_check.h"
 
 using medium::kIconName;
 using medium::kPackageName;
@@ -93,16 +94,6 @@ bool ConvertDescription(const std::string& in, unsigned cp, std::string& out, st
     return true;
 }
 
-std::string PlaceholderText(const char* name)
-{
-    return std::string("PLACEHOLDER - NOT THE REAL FILE.\r\n\r\n") +
-           "This file stands in for \"" + name +
-           "\" of the Microsoft Visual C++ 2005 runtime (8.0.50727.762).\r\n"
-           "It was written by 'mediatool assemble --placeholder-runtime' for a demonstration\r\n"
-           "medium, so that setup finds every file it copies. A real medium must carry the real\r\n"
-           "redistributable file (mediatool assemble --runtime DIR).\r\n";
-}
-
 // Adds a 512-byte trailer holding the digest stamp, so that the picture's
 // own bytes stay as they are.
 bool StampByAppending(const fs::path& p)
@@ -182,7 +173,7 @@ bool StageFiles(const AssembleOptions& o, const std::vector<fs::path>& runtime, 
     for (std::size_t i = 0; i < names.size(); ++i) {
         const fs::path to = writer.Staged(names[i]);
         if (o.placeholderRuntime) {
-            if (!WriteAll(to, PlaceholderText(names[i]))) return refusal = {PathText(to), "cannot be written"}, false;
+            if (!WriteAll(to, runtime::PlaceholderText(names[i]))) return refusal = {PathText(to), "cannot be written"}, false;
         } else if (!CopyFileContents(runtime[i], to, why)) {
             return refusal = {PathText(runtime[i]), "cannot be copied: " + why}, false;
         }

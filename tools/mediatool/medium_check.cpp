@@ -17,12 +17,10 @@
 #include "tools/mediatool/description_check.h"
 #include "tools/mediatool/host_file.h"
 #include "tools/mediatool/package_file.h"
-#include "tools/mediatool/signing.h"
 #include "tools/mediatool/temp_files.h"
 
 namespace {
 
-const char kPlaceholderMark[] = "PLACEHOLDER - NOT THE REAL FILE.";
 const std::uint32_t kPeSignature = 0x00004550;   // "PE\0\0"
 const std::uint32_t kMachineI386 = 0x14C;
 const std::uint32_t kPe32Magic = 0x10B;
@@ -185,6 +183,8 @@ void CheckCoverage(Context& c)
 
 // --- the files setup reads -------------------------------------------------
 
+// What the setup program is; its signatures are CheckSignatures' (another
+// file), which says so once they are known.
 void CheckInstaller(Context& c)
 {
     const std::string& name = c.report.facts.installer;
@@ -192,10 +192,7 @@ void CheckInstaller(Context& c)
     std::string image, why;
     if (!ReadWholeFile(c.Path(name), image, why)) return c.Add(Severity::kProblem, name, "cannot be read: " + why);
     if (!IsWin32GuiProgram(image, why)) return c.Add(Severity::kProblem, name, why);
-    signing::Signature signature;
-    if (!signing::ReadSignature(c.Path(name), signature, why))
-        return c.Add(Severity::kProblem, name, "signature unreadable: " + why);
-    c.Add(Severity::kFine, name, "a 32-bit Windows GUI program, " + signing::Describe(signature));
+    c.report.facts.program = true;
 }
 
 void CheckDescriptionRule(Context& c)
@@ -287,9 +284,6 @@ void CheckSideFiles(Context& c)
             continue;
         }
         CheckTargetPath(c, side.name);
-        if (Head(c.Path(side.name), sizeof kPlaceholderMark - 1) == kPlaceholderMark)
-            c.Add(Severity::kNotForRelease, side.name,
-                  "a placeholder, not for release (assemble --runtime DIR writes the real file)");
     }
 }
 
@@ -318,13 +312,11 @@ const MediumRule kRules[] = {
     CheckListing,          // what setup reads is listed
     CheckCoverage,         // nothing else lies on the medium
     CheckInstaller,        // the setup program itself
-    // Signatures go here: the installer's and the checksum file's, once
-    // facts.installer and the listing are known.
+    CheckSignatures,       // the installer's and the checksum file's signatures
     CheckDescriptionRule,  // through setup's own parser; names the product
     CheckPackage,          // every record, under the product's folder
     CheckSideFiles,        // the files setup copies
-    // The runtime files' own checks go here: what they must be beyond
-    // being there and no placeholder.
+    CheckRuntimeFiles,     // what the runtime files are: the runtime, or a placeholder
     CheckPictures,
 };
 

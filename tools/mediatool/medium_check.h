@@ -13,6 +13,7 @@
 
 #include "base/codepage.h"
 #include "media/medium.h"
+#include "tools/mediatool/signature_check.h"
 
 namespace fs = std::filesystem;
 
@@ -59,6 +60,9 @@ struct MediumFacts {
     std::uint64_t records = 0;
     std::size_t longestPath = 0;     // in characters, under either Program Files folder
     std::string longestName;
+    bool program = false;            // the installer is a 32-bit Windows GUI program
+    std::string signature;           // the setup program's: "signed by CN=..., signature verified", "unsigned"
+    std::string trust;               // what established its signer; empty when unsigned
 };
 
 struct MediumCheckOptions {
@@ -66,6 +70,9 @@ struct MediumCheckOptions {
     // The checksum file was just made from these very files (assemble's
     // staging): they are not read again for their digests.
     bool digestsKnown = false;
+    // Who must have signed the setup program (verify's --expect-signer and
+    // --trust); with neither, a signed medium's signer is only a warning.
+    sigcheck::Expectation expect;
 };
 
 struct MediumReport {

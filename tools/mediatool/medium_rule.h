@@ -29,4 +29,9 @@ struct MediumContext {
 
 using MediumRule = void (*)(MediumContext&);
 
+// The rules of medium_trust_rules.cpp: the setup program's and the checksum
+// file's signatures, and what the runtime files are.
+void CheckSignatures(MediumContext& c);
+void CheckRuntimeFiles(MediumContext& c);
+
 #endif

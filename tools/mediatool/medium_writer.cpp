@@ -53,7 +53,8 @@ bool HoldsOnlyLeftovers(const fs::path& out)
 
 std::vector<std::string> MediumFileNames(const std::string& setupName, const std::string& descriptionName)
 {
-    std::vector<std::string> names = {setupName, medium::kPackageName, checksums::kFileName};
+    std::vector<std::string> names = {setupName, medium::kPackageName, checksums::kFileName,
+                                      medium::kChecksumsSignatureName};
     if (!descriptionName.empty()) names.push_back(descriptionName);
     for (const medium::SideFile& f : medium::kSideFiles) names.push_back(f.name);
     return names;
@@ -141,7 +142,7 @@ bool MediumWriter::Seal(MediumRefusal& refusal)
     // The checksums of everything this run wrote.
     std::vector<checksums::Entry> entries;
     for (const std::string& name : staged_) {
-        if (name == checksums::kFileName) continue;
+        if (name == checksums::kFileName || name == medium::kChecksumsSignatureName) continue;
         checksums::Entry e;
         e.name = name;
         for (const auto& k : known_)
@@ -159,6 +160,14 @@ bool MediumWriter::Seal(MediumRefusal& refusal)
         FileOwner f(OpenFile(sums, "wb"));
         if (!f || std::fwrite(text.data(), 1, text.size(), f.get()) != text.size() || !f.Close()) {
             refusal = {PathText(sums), std::string("cannot be written: ") + std::strerror(errno)};
+            return false;
+        }
+    }
+    if (signSums_) {
+        const fs::path signature = Staged(medium::kChecksumsSignatureName);
+        std::string why;
+        if (!signSums_(Staged(checksums::kFileName), signature, why)) {
+            refusal = {PathText(signature), "cannot be written: " + why};
             return false;
         }
     }

@@ -8,6 +8,7 @@
 #define KELVRA_MEDIATOOL_MEDIUM_WRITER_H
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,8 @@ struct MediumRefusal {
 };
 
 // The names that make a medium with the setup program `setupName`: the
-// program, its description file, the package, the side files, SHA256SUMS.
+// program, its description file, the package, the side files, SHA256SUMS
+// and its signature SHA256SUMS.p7s.
 std::vector<std::string> MediumFileNames(const std::string& setupName, const std::string& descriptionName);
 
 // Refused when `out` lies inside, or holds, one of the inputs: replacing the
@@ -58,8 +60,15 @@ public:
     // Commit need not read the file again (the package can be large).
     void KnownDigest(const std::string& name, const std::string& sha256) { known_.push_back({name, sha256}); }
 
-    // Writes SHA256SUMS for every staged file into the staging and flushes
-    // them: the staging is then the whole medium, to be checked.
+    // Signs the checksum file once Seal has written it: `sign` writes its
+    // detached signature, which is checked and goes into place with the
+    // medium (the checksum file does not list it; it covers that file).
+    using ChecksumSigner = std::function<bool(const fs::path& sums, const fs::path& signature, std::string& why)>;
+    void SignChecksumsWith(ChecksumSigner sign) { signSums_ = std::move(sign); }
+
+    // Writes SHA256SUMS for every staged file into the staging, signs it
+    // when a signer is set, and flushes them: the staging is then the whole
+    // medium, to be checked.
     bool Seal(MediumRefusal& refusal);
     // After Seal: removes the previous medium's files this one does not
     // have, moves the files into place (the checksums last) and flushes the
@@ -88,6 +97,7 @@ private:
     std::vector<std::string> staged_;
     std::vector<std::string> kept_, removed_, leftovers_;
     std::vector<std::pair<std::string, std::string>> sums_, known_;
+    ChecksumSigner signSums_;
     bool createdOut_ = false, committed_ = false;
 };
 

@@ -7,17 +7,14 @@
 #include <cstring>
 #include <vector>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 #include "base/file_owner.h"
 #include "tools/mediatool/code_page.h"
 #include "tools/mediatool/console.h"
 #include "tools/mediatool/host_file.h"
+#ifndef _WIN32
+#include "tools/mediatool/run_program.h"
+#endif
 #include "tools/mediatool/temp_files.h"
 
 namespace signing {
@@ -152,75 +149,7 @@ std::string SignerOf(Reader blob)
     return std::string();
 }
 
-#ifndef _WIN32
-bool FindProgram(const char* name)
-{
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = dirs.find(':', start);
-        const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (access(((dir.empty() ? "." : dir) + "/" + name).c_str(), X_OK) == 0) return true;
-        if (end == std::string::npos) return false;
-        start = end + 1;
-    }
-}
-
-// Runs a program with `input` on its standard input; its output, both
-// streams, comes back in `output`.
-bool Run(const std::vector<std::string>& argv, const std::string& input, std::string& output, int& status,
-         std::string& why)
-{
-    int in[2], out[2];
-    if (pipe(in) != 0) return why = std::strerror(errno), false;
-    if (pipe(out) != 0) {
-        why = std::strerror(errno);
-        close(in[0]);
-        close(in[1]);
-        return false;
-    }
-    const pid_t pid = fork();
-    if (pid < 0) {
-        why = std::strerror(errno);
-        for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-        return false;
-    }
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(out[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        const char* msg = std::strerror(errno);
-        (void)!write(2, msg, std::strlen(msg));
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    // A program that ends before reading its input must not end us.
-    struct sigaction ignore, old;
-    std::memset(&ignore, 0, sizeof ignore);
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGPIPE, &ignore, &old);
-    (void)!write(in[1], input.data(), input.size());
-    close(in[1]);
-    sigaction(SIGPIPE, &old, nullptr);
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
-        if (n > 0) output.append(buf, static_cast<std::size_t>(n));
-    close(out[0]);
-    int raw = 0;
-    while (waitpid(pid, &raw, 0) < 0)
-        if (errno != EINTR) return why = std::strerror(errno), false;
-    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return true;
-}
-#endif
+} // namespace
 
 bool ReadPassword(const Options& o, std::string& password, std::string& why)
 {
@@ -240,8 +169,6 @@ bool ReadPassword(const Options& o, std::string& password, std::string& why)
     if (eol != std::string::npos) password.erase(eol);
     return true;
 }
-
-} // namespace
 
 bool CanSign(std::string& advice)
 {
@@ -297,10 +224,11 @@ bool SignProgram(const fs::path& program, const Options& o, std::string& why)
     if (!o.timestampUrl.empty()) argv.insert(argv.end(), {"-ts", o.timestampUrl});
     if (!o.time.empty()) argv.insert(argv.end(), {"-time", o.time});
     argv.insert(argv.end(), {"-in", PathText(program), "-out", PathText(signedCopy)});
-    std::string output;
-    int status = -1;
+    ProgramRun run;
     std::error_code ec;
-    const bool ran = Run(argv, password + "\n", output, status, why);
+    const bool ran = RunProgram(argv, password + "\n", run, why);
+    const int status = run.status;
+    std::string output = run.out + run.err;
     if (!ran || status != 0) {
         fs::remove(signedCopy, ec);
         tempfiles::Forget(signedCopy);

@@ -29,6 +29,10 @@ bool CanSign(std::string& advice);
 // path (or program) and the reason.
 bool CheckSigning(const Options& o, std::string& what, std::string& why);
 
+// The certificate's password: the password file's first line, else the
+// environment variable, else empty.
+bool ReadPassword(const Options& o, std::string& password, std::string& why);
+
 // Signs the program at `program` in place (SHA-256 digests).
 bool SignProgram(const fs::path& program, const Options& o, std::string& why);
 
