@@ -125,22 +125,6 @@ private:
 
 // Reads the package once more for its whole digest: verify stays a single
 // forward pass per reader, and the package is small next to the disk cache.
-class HashingSource : public ByteSource {
-public:
-    HashingSource(ByteSource& inner, bool hashing) : inner_(inner), hashing_(hashing) {}
-    std::size_t Read(unsigned char* dst, std::size_t n) override
-    {
-        const std::size_t got = inner_.Read(dst, n);
-        if (hashing_) hash_.Update(dst, got);
-        return got;
-    }
-    Sha256 hash_;
-
-private:
-    ByteSource& inner_;
-    bool hashing_;
-};
-
 } // namespace
 
 void HelpVerify()

@@ -83,16 +83,40 @@ void CheckChecksums(Context& c)
 {
     std::string text, why;
     if (!checksums::ReadFile(c.dir, text, why)) return c.Add(Severity::kProblem, "", why);
-    std::vector<checksums::Entry> entries;
+    std::vector<checksums::Entry>& entries = c.entries;
     if (!checksums::Parse(text, entries, why)) c.Add(Severity::kProblem, checksums::kFileName, why);
     if (entries.empty()) return c.Add(Severity::kProblem, checksums::kFileName, "lists no file");
     c.report.facts.listed = true;
+    std::vector<checksums::Entry> hashedHere;
     for (const checksums::Entry& e : entries) {
         std::string name;
-        if (checksums::NormalName(e.name, name) && c.listed.insert(name).second) c.report.facts.names.push_back(name);
+        const bool normal = checksums::NormalName(e.name, name);
+        if (normal && c.listed.insert(name).second) c.report.facts.names.push_back(name);
+        // The package is hashed by the rule that walks it: every byte read once.
+        if (normal && name == medium::kPackageName && !c.packageEntry && !c.options.digestsKnown)
+            c.packageEntry = &e;
+        else
+            hashedHere.push_back(e);
     }
-    for (const std::string& p : checksums::Check(c.dir, entries, !c.options.digestsKnown))
+    for (const std::string& p : checksums::Check(c.dir, hashedHere, !c.options.digestsKnown))
         c.Add(Severity::kProblem, "", p);
+    if (c.packageEntry)
+        for (const std::string& p : checksums::Check(c.dir, {*c.packageEntry}, false)) c.Add(Severity::kProblem, "", p);
+}
+
+// The package's digest against its line, from the walk's hash, or from the
+// file when the walk could not start.
+void CheckPackageDigest(Context& c, HashingSource* walked)
+{
+    if (!c.packageEntry) return;
+    if (!walked) {
+        for (const std::string& p : checksums::Check(c.dir, {*c.packageEntry})) c.Add(Severity::kProblem, "", p);
+        return;
+    }
+    walked->Drain();
+    const std::string hex = Sha256::Hex(walked->hash_.Finish());
+    if (hex != c.packageEntry->sha256)
+        c.Add(Severity::kProblem, "", c.packageEntry->name + ": differs from its checksum (SHA-256 " + hex + ")");
 }
 
 // The setup program is the one program the checksum file lists at the top,
@@ -253,12 +277,14 @@ void CheckPackage(Context& c)
     const fs::path p = c.Path(name);
     std::uint64_t size = 0;
     if (!IsFile(p) || !FileSize(p, size)) return c.Add(Severity::kProblem, name, "missing");
+    if (size == 0 || !PackageSizeFits(size)) CheckPackageDigest(c, nullptr);
     if (size == 0) return c.Add(Severity::kProblem, name, "empty: setup would install nothing");
     if (!PackageSizeFits(size)) return c.Add(Severity::kProblem, name, "2^31 bytes or larger; setup cannot read it");
     FileOwner f(OpenFile(p, "rb"));
     if (!f) return c.Add(Severity::kProblem, name, std::string("cannot be opened: ") + std::strerror(errno));
     std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBufferSize);
-    FileSource source(f.get());
+    FileSource file(f.get());
+    HashingSource source(file, c.packageEntry != nullptr);
     CaseCollisions collisions(c.lb);
     PackageWalker walker(source, static_cast<std::uint32_t>(size));
     bool program = false;
@@ -267,6 +293,7 @@ void CheckPackage(Context& c)
         CheckRecord(c, walker.Record(), collisions);
         program = program || AsciiLower(walker.Record().name) == AsciiLower(medium::kProgramName);
     }
+    CheckPackageDigest(c, &source);
     if (walker.Error() != PackageError::kNone) return c.Add(Severity::kProblem, name, DescribeBreak(walker, c.options.cp));
     if (!program)
         return c.Add(Severity::kProblem, name,
@@ -361,7 +388,7 @@ std::size_t MediumReport::Count(Severity s) const
 
 MediumReport CheckMedium(const fs::path& dir, const MediumCheckOptions& options)
 {
-    Context c{dir, options, LeadBytes::ForCodePage(options.cp), {}, {}};
+    Context c{dir, options, LeadBytes::ForCodePage(options.cp), {}, {}, nullptr, {}};
     for (MediumRule rule : kRules) rule(c);
     return std::move(c.report);
 }

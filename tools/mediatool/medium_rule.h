@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/codepage.h"
+#include "tools/mediatool/checksums.h"
 #include "tools/mediatool/medium_check.h"
 
 struct MediumContext {
@@ -17,6 +18,10 @@ struct MediumContext {
     LeadBytes lb;
     MediumReport report;
     std::set<std::string> listed;   // the names the checksum file lists, as NormalName gives them
+    // The package's line of the checksum file, when its digest is left to
+    // the package rule, which takes it on the one read that walks it.
+    const checksums::Entry* packageEntry = nullptr;
+    std::vector<checksums::Entry> entries;
 
     fs::path Path(const std::string& name) const { return dir / fs::u8path(name); }
     void Add(Severity s, const std::string& file, const std::string& why) { Add(s, file, "", why); }
