@@ -112,7 +112,9 @@ EOF
 
 caught=0 survived=0 stale=0 broken=0
 survivors=()
-while IFS=$'\x1f' read -r title file old new; do
+# The records come on descriptor 3: a build or a test that reads standard
+# input would otherwise eat the faults still to come.
+while IFS=$'\x1f' read -r -u 3 title file old new; do
     [ -n "$title" ] || continue
     target="$src/$file"
     if [ ! -f "$target" ]; then
@@ -133,7 +135,7 @@ while IFS=$'\x1f' read -r title file old new; do
     cp "$scratch/original" "$target"
     touch "$target"
     rm "$scratch/applied"
-done <<<"$records"
+done 3<<<"$records"
 
 applied=$((caught + survived))
 echo

@@ -48,11 +48,18 @@ else
         for key in FileVersion ProductVersion; do
             same "$exe $key" "$(grep -A1 -x "$key" "$work/strings" | sed -n 2p)" "$version"
         done
-        fixed=$(od -An -tx1 -v "$work/$top/$exe" | tr -d ' \n' | grep -o 'bd04effe.\{24\}' | head -1)
-        ms=${fixed:16:8} ls=${fixed:24:8}   # little-endian words
-        same "$exe fixed file version" \
-             "$((16#${ms:6:2}${ms:4:2})).$((16#${ms:2:2}${ms:0:2})).$((16#${ls:6:2}${ls:4:2})).$((16#${ls:2:2}${ls:0:2}))" \
-             "$version.0"
+        # The signature is looked for after the resource's key: the program's
+        # own code may hold the constant too.
+        same "$exe fixed file version" "$(python3 - "$work/$top/$exe" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+key = data.find("VS_VERSION_INFO\0".encode("utf-16-le"))
+at = data.find(struct.pack("<I", 0xFEEF04BD), key) if key >= 0 else -1
+if at < 0: sys.exit("no version resource")
+ms, ls = struct.unpack_from("<II", data, at + 8)
+print("%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF))
+PY
+)" "$version.0"
         grep -aq "name=\"Kelvra\.[A-Za-z]*\" version=\"$version\.0\"" "$work/$top/$exe" ||
             problem "$exe: its manifest's assemblyIdentity does not carry version $version.0"
     done
