@@ -14,6 +14,7 @@
 #include "base/handles_win32.h"
 #include "media/sha256.h"
 #include "tools/mediatool/code_page.h"
+#include "tools/mediatool/host_file.h"
 
 namespace sigcheck {
 
@@ -103,17 +104,6 @@ LONG VerifyFile(const fs::path& program, Certificate& signer, bool& ca)
     return status;
 }
 
-bool ReadBytes(const fs::path& p, std::string& bytes)
-{
-    FileHandle f(CreateFileW(p.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!f) return false;
-    bytes.clear();
-    char buf[65536];
-    DWORD got = 0;
-    while (ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
-    return true;
-}
-
 } // namespace
 
 ProgramVerdict CheckProgram(const fs::path& program, const Expectation& expect)
@@ -148,7 +138,8 @@ std::vector<std::string> CheckChecksumSignature(const fs::path& sums, const fs::
                                                 const Certificate& signer, const Expectation&)
 {
     std::string content, sig;
-    if (!ReadBytes(sums, content) || !ReadBytes(signature, sig)) return {"cannot be read"};
+    std::string why;
+    if (!ReadWholeFile(sums, content, why) || !ReadWholeFile(signature, sig, why)) return {"cannot be read: " + why};
     CRYPT_VERIFY_MESSAGE_PARA para = {};
     para.cbSize = sizeof para;
     para.dwMsgAndCertEncodingType = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
