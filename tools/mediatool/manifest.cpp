@@ -1,6 +1,7 @@
 #include "tools/mediatool/manifest.h"
 
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "tools/mediatool/host_file.h"
@@ -41,20 +42,37 @@ bool ParseSize(const std::string& s, std::uint64_t& v)
     return true;
 }
 
+// "file SHA SIZE NAME"; the name is the rest of the line. False, with what
+// is wrong.
+bool ParseFileLine(const std::string& line, ManifestEntry& e, std::string& wrong)
+{
+    const std::size_t a = 5, b = line.find(' ', a);
+    const std::size_t c = b == std::string::npos ? b : line.find(' ', b + 1);
+    if (c == std::string::npos) return wrong = "a file line needs a digest, a size and a name", false;
+    e.sha256 = line.substr(a, b - a);
+    e.name = line.substr(c + 1);
+    if (!IsSha256Hex(e.sha256) || !ParseSize(line.substr(b + 1, c - b - 1), e.size) || e.name.empty())
+        return wrong = "bad file line", false;
+    return true;
+}
+
+// "package SHA SIZE"
+bool ParsePackageLine(const std::string& line, Manifest& m)
+{
+    const std::size_t b = line.find(' ', 8);
+    if (b == std::string::npos) return false;
+    m.packageSha256 = line.substr(8, b - 8);
+    return IsSha256Hex(m.packageSha256) && ParseSize(line.substr(b + 1), m.packageSize);
+}
+
+bool StartsWith(const std::string& s, const char* head) { return s.compare(0, std::strlen(head), head) == 0; }
+
 } // namespace
 
 bool ReadManifest(const fs::path& p, Manifest& m, std::string& why)
 {
-    FileOwner f(OpenFile(p, "rb"));
-    if (!f) {
-        why = "cannot be opened";
-        return false;
-    }
     std::string text;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) text.append(buf, n);
-
+    if (!ReadWholeFile(p, text, why)) return why = "cannot be opened: " + why, false;
     std::istringstream in(text);
     std::string line;
     int lineNo = 0;
@@ -65,70 +83,34 @@ bool ReadManifest(const fs::path& p, Manifest& m, std::string& why)
         ++lineNo;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::string where = "line " + std::to_string(lineNo) + ": ";
+        ManifestEntry e;
         if (havePackage) {
-            if (line.empty()) continue;
-            why = where + "text after the package line";
-            return false;
-        }
-        if (!haveHeader) {
-            if (line != "kelvra-setup-manifest 1") {
-                why = where + "not a Kelvra setup manifest";
-                return false;
-            }
+            if (!line.empty()) return why = where + "text after the package line", false;
+        } else if (!haveHeader) {
+            if (line != "kelvra-setup-manifest 1") return why = where + "not a Kelvra setup manifest", false;
             haveHeader = true;
-        } else if (line.compare(0, 9, "codepage ") == 0 && !haveCodePage) {
-            if (!ParseCodePage(line.substr(9), m.codePage)) {
-                why = where + "unknown code page";
-                return false;
-            }
+        } else if (StartsWith(line, "codepage ") && !haveCodePage) {
+            if (!ParseCodePage(line.substr(9), m.codePage)) return why = where + "unknown code page", false;
             haveCodePage = true;
-        } else if (line.compare(0, 8, "records ") == 0 && !haveCount) {
-            if (!ParseSize(line.substr(8), announced)) {
-                why = where + "bad record count";
-                return false;
-            }
+        } else if (StartsWith(line, "records ") && !haveCount) {
+            if (!ParseSize(line.substr(8), announced)) return why = where + "bad record count", false;
             haveCount = true;
-        } else if (line.compare(0, 5, "file ") == 0 && haveCount) {
-            // file SHA SIZE NAME; the name is the rest of the line.
-            ManifestEntry e;
-            const std::size_t a = 5, b = line.find(' ', a);
-            const std::size_t c = b == std::string::npos ? b : line.find(' ', b + 1);
-            if (c == std::string::npos) {
-                why = where + "a file line needs a digest, a size and a name";
-                return false;
-            }
-            e.sha256 = line.substr(a, b - a);
-            e.name = line.substr(c + 1);
-            if (!IsSha256Hex(e.sha256) || !ParseSize(line.substr(b + 1, c - b - 1), e.size) || e.name.empty()) {
-                why = where + "bad file line";
-                return false;
-            }
+        } else if (StartsWith(line, "file ") && haveCount) {
+            std::string wrong;
+            if (!ParseFileLine(line, e, wrong)) return why = where + wrong, false;
             m.records.push_back(e);
-        } else if (line.compare(0, 8, "package ") == 0 && haveCount) {
-            const std::size_t b = line.find(' ', 8);
-            if (b == std::string::npos) {
-                why = where + "bad package line";
-                return false;
-            }
-            m.packageSha256 = line.substr(8, b - 8);
-            if (!IsSha256Hex(m.packageSha256) || !ParseSize(line.substr(b + 1), m.packageSize)) {
-                why = where + "bad package line";
-                return false;
-            }
+        } else if (StartsWith(line, "package ") && haveCount) {
+            if (!ParsePackageLine(line, m)) return why = where + "bad package line", false;
             havePackage = true;
         } else {
-            why = where + "unexpected line";
-            return false;
+            return why = where + "unexpected line", false;
         }
     }
-    if (!haveHeader || !haveCodePage || !haveCount || !havePackage) {
-        why = "incomplete manifest: it must end with a package line";
-        return false;
-    }
-    if (announced != m.records.size()) {
-        why = "the manifest announces " + std::to_string(announced) + " records but lists " +
-              std::to_string(m.records.size());
-        return false;
-    }
+    if (!haveHeader || !haveCodePage || !haveCount || !havePackage)
+        return why = "incomplete manifest: it must end with a package line", false;
+    if (announced != m.records.size())
+        return why = "the manifest announces " + std::to_string(announced) + " records but lists " +
+                     std::to_string(m.records.size()),
+               false;
     return true;
 }
