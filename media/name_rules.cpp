@@ -98,6 +98,10 @@ const char* DescribeNameError(NameError e)
 
 bool IsReservedDeviceName(const std::string& level, const LeadBytes& lb)
 {
+    // Every device name starts with one of these ASCII letters, and no other
+    // character decodes to one: most names are passed without decoding.
+    const char first = level.empty() ? '\0' : static_cast<char>(level[0] & ~0x20);
+    if (first != 'C' && first != 'P' && first != 'A' && first != 'N' && first != 'L') return false;
     // The device is named by the part before the first dot; spaces before
     // the dot are ignored as well ("CON .txt").
     const std::u16string wide = Wide(level, lb);
