@@ -156,6 +156,23 @@ std::vector<std::string> UsageProblems(const CertificateFacts& f)
     return problems;
 }
 
+ProgramVerdict CheckProgram(const fs::path& program, const Expectation& expect)
+{
+    ProgramVerdict v;
+    signing::Signature presence;
+    std::string why;
+    if (!signing::ReadSignature(program, presence, why)) return v.problems.push_back("signature unreadable: " + why), v;
+    if (!(v.present = presence.present)) return v;
+    VerifyMainSignature(program, expect, v);
+    if (!expect.signer.empty()) {
+        v.pinned = v.valid && Names(v.signer, expect.signer);
+        if (v.valid && !v.pinned)
+            v.problems.push_back("signed by " + v.signer.subject + " (SHA-256 " + v.signer.fingerprint +
+                                 "), not by the expected signer " + expect.signer);
+    }
+    return v;
+}
+
 std::string TrustSummary(const ProgramVerdict& v, const Expectation& expect)
 {
     std::string s;

@@ -40,6 +40,11 @@ struct ProgramVerdict {
 // decides, a nested one never rescues it.
 ProgramVerdict CheckProgram(const fs::path& program, const Expectation& expect);
 
+// The platform's part of CheckProgram for a program that carries a
+// signature: fills in whether the main signature holds, its signer and
+// whether the chain was checked (signature_check_posix.cpp, _win32.cpp).
+void VerifyMainSignature(const fs::path& program, const Expectation& expect, ProgramVerdict& v);
+
 // Checks a detached signature over the checksum file's bytes, and that its
 // signer is `signer` (the program's). Empty when it holds.
 std::vector<std::string> CheckChecksumSignature(const fs::path& sums, const fs::path& signature,

@@ -165,20 +165,16 @@ bool FindSigner(const std::vector<std::string>& carried, const SignatureReport& 
 
 } // namespace
 
-ProgramVerdict CheckProgram(const fs::path& program, const Expectation& expect)
+void VerifyMainSignature(const fs::path& program, const Expectation& expect, ProgramVerdict& v)
 {
-    ProgramVerdict v;
-    signing::Signature presence;
     std::string why;
-    if (!signing::ReadSignature(program, presence, why)) return v.problems.push_back("signature unreadable: " + why), v;
-    if (!(v.present = presence.present)) return v;
     PrivateFolder tmp;
-    if (!tmp.Create(why)) return v.problems.push_back(why), v;
+    if (!tmp.Create(why)) return v.problems.push_back(why);
     const std::string sig = tmp.File("signature.pem"), carried = tmp.File("carried.pem");
     ProgramRun run;
     if (!Run({"osslsigncode", "extract-signature", "-pem", "-in", PathText(program), "-out", sig}, "", run, why) ||
         !Run({"openssl", "pkcs7", "-in", sig, "-print_certs", "-out", carried}, "", run, why))
-        return v.problems.push_back("the signature cannot be read: " + why), v;
+        return v.problems.push_back("the signature cannot be read: " + why);
     // Without --trust the chain may only end in a certificate the signature
     // itself carries: that proves the bytes, and a pin proves who.
     const bool trusted = !expect.trustFile.empty();
@@ -187,20 +183,13 @@ ProgramVerdict CheckProgram(const fs::path& program, const Expectation& expect)
                "", run, why);
     const std::vector<SignatureReport> reports = ParseVerifyReport(run.out);
     if (reports.empty() || reports[0].index != 0)
-        return v.problems.push_back("osslsigncode cannot check the signature: " + FirstLine(run.err + why)), v;
+        return v.problems.push_back("osslsigncode cannot check the signature: " + FirstLine(run.err + why));
     Judge(reports[0], run.err, expect.trustFile, v);
     std::string bundle, unread;   // no bundle: no signer found, said below
     ReadWholeFile(carried, bundle, unread);
     FindSigner(SplitPem(bundle), reports[0], v);
     v.valid = v.problems.empty();
     v.chained = trusted && v.valid;
-    if (!expect.signer.empty()) {
-        v.pinned = v.valid && Names(v.signer, expect.signer);
-        if (v.valid && !v.pinned)
-            v.problems.push_back("signed by " + v.signer.subject + " (SHA-256 " + v.signer.fingerprint +
-                                 "), not by the expected signer " + expect.signer);
-    }
-    return v;
 }
 
 std::vector<std::string> CheckChecksumSignature(const fs::path& sums, const fs::path& signature,

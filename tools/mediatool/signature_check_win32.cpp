@@ -106,13 +106,8 @@ LONG VerifyFile(const fs::path& program, Certificate& signer, bool& ca)
 
 } // namespace
 
-ProgramVerdict CheckProgram(const fs::path& program, const Expectation& expect)
+void VerifyMainSignature(const fs::path& program, const Expectation& expect, ProgramVerdict& v)
 {
-    ProgramVerdict v;
-    signing::Signature presence;
-    std::string why;
-    if (!signing::ReadSignature(program, presence, why)) return v.problems.push_back("signature unreadable: " + why), v;
-    if (!(v.present = presence.present)) return v;
     bool ca = false;
     const LONG status = VerifyFile(program, v.signer, ca);
     // An untrusted root still means the signature holds over the bytes.
@@ -125,13 +120,6 @@ ProgramVerdict CheckProgram(const fs::path& program, const Expectation& expect)
         v.problems.push_back("mediatool.exe cannot check a chain against --trust CAFILE; pin the signer with --expect-signer");
     v.valid = v.problems.empty() && !v.signer.fingerprint.empty();
     if (v.problems.empty() && !v.valid) v.problems.push_back("the signer's certificate cannot be read");
-    if (!expect.signer.empty()) {
-        v.pinned = v.valid && Names(v.signer, expect.signer);
-        if (v.valid && !v.pinned)
-            v.problems.push_back("signed by " + v.signer.subject + " (SHA-256 " + v.signer.fingerprint +
-                                 "), not by the expected signer " + expect.signer);
-    }
-    return v;
 }
 
 std::vector<std::string> CheckChecksumSignature(const fs::path& sums, const fs::path& signature,
